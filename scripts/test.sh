@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds quorvex and runs every test. This is the command CI runs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh g++ cmake ninja-build libgtest-dev
+
+echo "== build and test (Release, warnings as errors)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVEX_WERROR=ON
+cmake --build build
+ctest --test-dir build --output-on-failure -j2

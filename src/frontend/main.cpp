@@ -1,0 +1,7 @@
+#include "frontend/program.h"
+#include "frontend/report.h"
+
+int main(int argc, char** argv) {
+    qv::initConsole();
+    return qv::runProgram(argc, argv);
+}

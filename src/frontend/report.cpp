@@ -1,0 +1,98 @@
+#include "frontend/report.h"
+
+#include "platform/platform.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace qv {
+
+TextFileWriter* outputFile = nullptr;
+
+namespace {
+
+std::string formatBuffer;
+
+void vformatInto(std::string& into, const char* fmt, std::va_list args) {
+    std::va_list copy;
+    va_copy(copy, args);
+    char small[512];
+    const int n = std::vsnprintf(small, sizeof small, fmt, copy);
+    va_end(copy);
+    if (n < 0)
+        return;
+    if (static_cast<std::size_t>(n) < sizeof small) {
+        into.append(small, static_cast<std::size_t>(n));
+        return;
+    }
+    const std::size_t old = into.size();
+    into.resize(old + static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(into.data() + old, static_cast<std::size_t>(n) + 1, fmt, args);
+    into.resize(old + static_cast<std::size_t>(n));
+}
+
+} // namespace
+
+void initConsole() {
+    if (!consoleIsTerminal())
+        std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+}
+
+void consoleWrite(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+void consoleFlush() { std::fflush(stdout); }
+
+std::string_view formatText(const char* fmt, ...) {
+    formatBuffer.clear();
+    std::va_list args;
+    va_start(args, fmt);
+    vformatInto(formatBuffer, fmt, args);
+    va_end(args);
+    return formatBuffer;
+}
+
+void consolePrintf(const char* fmt, ...) {
+    formatBuffer.clear();
+    std::va_list args;
+    va_start(args, fmt);
+    vformatInto(formatBuffer, fmt, args);
+    va_end(args);
+    consoleWrite(formatBuffer);
+}
+
+void reportPrintf(TextFileWriter* out, const char* fmt, ...) {
+    formatBuffer.clear();
+    std::va_list args;
+    va_start(args, fmt);
+    vformatInto(formatBuffer, fmt, args);
+    va_end(args);
+    consoleWrite(formatBuffer);
+    if (out)
+        out->write(formatBuffer);
+}
+
+void filePrintf(TextFileWriter* out, const char* fmt, ...) {
+    if (!out)
+        return;
+    formatBuffer.clear();
+    std::va_list args;
+    va_start(args, fmt);
+    vformatInto(formatBuffer, fmt, args);
+    va_end(args);
+    out->write(formatBuffer);
+}
+
+void ReportBlock::add(const char* fmt, ...) {
+    std::va_list args;
+    va_start(args, fmt);
+    vformatInto(text_, fmt, args);
+    va_end(args);
+}
+
+void ReportBlock::emit(TextFileWriter* out) const {
+    consoleWrite(text_);
+    if (out)
+        out->write(text_);
+}
+
+} // namespace qv

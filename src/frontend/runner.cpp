@@ -1,0 +1,87 @@
+#include "frontend/runner.h"
+
+#include "frontend/report.h"
+#include "platform/line_reader.h"
+#include "platform/platform.h"
+#include "scans/line_scans.h"
+#include "transitions/analysis_state.h"
+#include "transitions/transitions.h"
+
+#include <string>
+
+namespace qv {
+
+namespace {
+
+void runScan(LineReader& logFile, AnalyzeMode mode, int summaryMode, const char* grepText) {
+    switch (mode) {
+    case AnalyzeMode::RouterTakes:
+        scanTransitions(logFile, outputFile, summaryMode);
+        printRunSummary();
+        break;
+    case AnalyzeMode::CmdErrorTc:
+        scanCommandErrors(logFile, outputFile, summaryMode);
+        break;
+    case AnalyzeMode::CountTakes:
+        countTakes(logFile, outputFile, summaryMode);
+        break;
+    case AnalyzeMode::Grep:
+        grepLines(logFile, outputFile, grepText, summaryMode);
+        break;
+    }
+}
+
+// One log file: reset, open, banner, scan, close.
+void processFile(const char* name, AnalyzeMode mode, int summaryMode, const char* grepText) {
+    resetFileStats();
+    std::FILE* file = openForRead(name);
+    if (!file) {
+        consolePrintf("Error opening %s\n", name);
+        throw ProgramExit{1};
+    }
+    reportPrintf(outputFile, "**** Processing File %s ****\n", name);
+    {
+        LineReader logFile(file);
+        runScan(logFile, mode, summaryMode, grepText);
+    }
+    std::fclose(file);
+}
+
+} // namespace
+
+void closeOutputFile() {
+    if (!outputFile)
+        return;
+    const bool ok = outputFile->close();
+    const std::string name = outputFile->path();
+    delete outputFile;
+    outputFile = nullptr;
+    if (!ok) {
+        consolePrintf("Error writing %s\n", name.c_str());
+        throw ProgramExit{1};
+    }
+}
+
+void runSingleFile(const char* logName, AnalyzeMode mode, int summaryMode, const char* grepText) {
+    processFile(logName, mode, summaryMode, grepText);
+    closeOutputFile();
+}
+
+void runFilePattern(const char* pattern, AnalyzeMode mode, int summaryMode,
+                    const char* grepText) {
+    std::string path;
+    std::unique_ptr<FileSearch> search = findFirstFile(pattern, path);
+    if (!search) {
+        consolePrintf("Coundn't find matching file for [%s]\n", pattern);
+        return;
+    }
+    do {
+        // Reading the file being written could grow it without end.
+        if (outputFile && sameFile(path.c_str(), outputFile->path().c_str()))
+            continue;
+        processFile(path.c_str(), mode, summaryMode, grepText);
+    } while (findNextFile(*search, path));
+    closeOutputFile();
+}
+
+} // namespace qv

@@ -1,0 +1,48 @@
+// The run settings: built-in defaults, then the configuration file, then the
+// command line. Written during start-up only; read-only afterwards.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace qv {
+
+enum class AnalyzeMode : int { RouterTakes = 0, CmdErrorTc = 1, CountTakes = 2, Grep = 3 };
+
+/// Display names, each exactly 12 characters, indexed by AnalyzeMode.
+extern const char* const analyzeModeNames[4];
+
+inline constexpr const char* kVersion = "1.06";
+inline constexpr const char* kDefaultStation = "WQVX";
+
+struct RunSettings {
+    char srchname[52];
+    char outfilename[52];
+    char outputtext[52];
+    char levelText[52];
+    char grepText[100];
+    char cfgPath[50];
+    bool outputFileEnabled;
+    bool levelFilter;
+    int summaryMode; // 0 standard, anything else summary mode
+    bool excelMode;
+    bool grepQuiet;
+    bool multiFile;
+    AnalyzeMode analyzeMode;
+};
+
+/// The one record of the run.
+extern RunSettings settings;
+
+/// Restores the built-in defaults (start of a run; tests).
+void resetRunSettings();
+
+/// Copies `value` into a fixed field, truncated to its capacity and cut at a
+/// NUL byte, always terminated.
+void copyField(char* field, std::size_t capacity, std::string_view value);
+
+template <std::size_t N> void copyField(char (&field)[N], std::string_view value) {
+    copyField(field, N, value);
+}
+
+} // namespace qv

@@ -1,0 +1,53 @@
+// The thin platform layer: text-mode reading and writing, file identity and
+// the wildcard search. Everything above it is platform-neutral.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv {
+
+/// Opens a file for reading in binary mode; the text-mode conversion is done
+/// by LineReader so that every platform reads the same lines. A directory
+/// counts as a file that cannot be opened. Returns nullptr on failure.
+std::FILE* openForRead(const char* path);
+
+/// Opens (creates or truncates) a file for writing in binary mode; newline
+/// conversion is done by TextFileWriter. Returns nullptr on failure.
+std::FILE* openForWrite(const char* path);
+
+/// True when both paths exist and name the same file (device and inode on
+/// POSIX, volume and file index on Windows), whatever their spelling.
+bool sameFile(const char* a, const char* b);
+
+/// True when standard output is a terminal (then it stays line-buffered).
+bool consoleIsTerminal();
+
+/// One wildcard search over "*" and "?" in the last component of a pattern.
+/// Directories are never yielded. `path` is what to open: the pattern's
+/// directory part followed by the bare name.
+class FileSearch {
+  public:
+    virtual ~FileSearch() = default;
+    /// Yields the next match; false when there are no more.
+    virtual bool next(std::string& path) = 0;
+};
+
+/// Starts a search; returns nullptr when nothing matches or the search
+/// cannot be made. The first match is taken with `findNextFile`.
+std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firstPath);
+bool findNextFile(FileSearch& search, std::string& path);
+
+/// Matches a bare name against a pattern component: "*" any run (also empty,
+/// also a leading dot), "?" exactly one byte, everything else literal.
+bool wildcardMatch(std::string_view pattern, std::string_view name);
+
+/// Length of the directory part of a pattern: up to and including the last
+/// "/" (and on Windows also "\\"). 0 when there is none.
+std::size_t directoryPartLength(std::string_view pattern, bool backslashSeparates);
+
+} // namespace qv

@@ -1,0 +1,47 @@
+#include "frontend/report.h"
+#include "scans/line_match.h"
+#include "scans/line_scans.h"
+#include "transitions/analysis_state.h"
+
+namespace qv {
+
+namespace {
+
+// A command-error line without "delta" counts with a delta of 0.
+std::int32_t readDelta(std::string_view line) {
+    constexpr std::string_view kWord = "delta";
+    const std::size_t at = line.find(kWord);
+    if (at == std::string_view::npos)
+        return 0;
+    return parseLong32(line.substr(at + kWord.size()), 10);
+}
+
+} // namespace
+
+void scanCommandErrors(LineReader& logFile, TextFileWriter* out, int summaryMode) {
+    std::int64_t errorCount = 0;
+    std::int64_t deltaSum = 0;
+    float deltaSumReal = 0.0f; // single precision on purpose: its drift is part of the report
+    std::string_view line;
+    while (logFile.next(line)) {
+        ++fileStats.lineCount;
+        if (!contains(line, "CMD-ERROR on TC"))
+            continue;
+        ++errorCount;
+        const std::int32_t delta = readDelta(line);
+        deltaSum += delta;
+        deltaSumReal = deltaSumReal + static_cast<float>(delta);
+        if (summaryMode == 0)
+            reportPrintf(out, "Delta was %8d frames\n", delta >> 1);
+    }
+    reportPrintf(out, "total command errors is %8lld\n", static_cast<long long>(errorCount));
+    if (errorCount == 0)
+        return;
+    const std::int64_t average = (deltaSum / errorCount) >> 1;
+    reportPrintf(out, "Average Delta was %4lld frames\n", static_cast<long long>(average));
+    const double realAverage =
+        static_cast<double>(deltaSumReal) / static_cast<double>(errorCount) / 2.0;
+    reportPrintf(out, "Average Delta was %4f frames\n", realAverage);
+}
+
+} // namespace qv

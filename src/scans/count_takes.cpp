@@ -1,0 +1,22 @@
+#include "frontend/report.h"
+#include "scans/line_match.h"
+#include "scans/line_scans.h"
+#include "transitions/analysis_state.h"
+
+namespace qv {
+
+void countTakes(LineReader& logFile, TextFileWriter* out, int /*summaryMode*/) {
+    std::int64_t takeCount = 0;
+    std::string_view line;
+    while (logFile.next(line)) {
+        ++fileStats.lineCount;
+        if (contains(line, " src "))
+            ++takeCount;
+    }
+    // The averages are those of a log spanning exactly one hour.
+    reportPrintf(out, "total takes was %8lld\n", static_cast<long long>(takeCount));
+    reportPrintf(out, "Average takes/min was %4lld \n", static_cast<long long>(takeCount / 60));
+    reportPrintf(out, "Average takes/sec was %4lld \n", static_cast<long long>(takeCount / 3600));
+}
+
+} // namespace qv

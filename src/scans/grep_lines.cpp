@@ -1,0 +1,37 @@
+#include "frontend/report.h"
+#include "frontend/settings.h"
+#include "scans/line_match.h"
+#include "scans/line_scans.h"
+#include "transitions/analysis_state.h"
+
+#include <string>
+
+namespace qv {
+
+void grepLines(LineReader& logFile, TextFileWriter* out, const char* grepText, int summaryMode) {
+    const std::string_view needle(grepText);
+    std::int64_t matchCount = 0;
+    std::string row;
+    std::string_view line;
+    while (logFile.next(line)) {
+        ++fileStats.lineCount;
+        if (!contains(line, needle))
+            continue;
+        ++matchCount;
+        if (summaryMode != 0)
+            continue;
+        // "%7d %s": no newline added, the read's own newline (if any) ends the row.
+        row.assign(formatText("%7lld ", static_cast<long long>(fileStats.lineCount)));
+        row.append(line);
+        if (!settings.grepQuiet)
+            consoleWrite(row);
+        if (out)
+            out->write(row);
+    }
+    if (summaryMode == 0)
+        return;
+    consolePrintf("total lines %8lld\n", static_cast<long long>(matchCount));
+    filePrintf(out, "total lines was %8lld\n", static_cast<long long>(matchCount));
+}
+
+} // namespace qv

@@ -12,6 +12,7 @@ TextFileWriter* outputFile = nullptr;
 namespace {
 
 std::string formatBuffer;
+std::FILE* console = stdout;
 
 void vformatInto(std::string& into, const char* fmt, std::va_list args) {
     std::va_list copy;
@@ -38,9 +39,11 @@ void initConsole() {
         std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
 }
 
-void consoleWrite(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void consoleWrite(std::string_view text) { std::fwrite(text.data(), 1, text.size(), console); }
 
-void consoleFlush() { std::fflush(stdout); }
+void setConsoleStream(std::FILE* stream) { console = stream ? stream : stdout; }
+
+void consoleFlush() { std::fflush(console); }
 
 std::string_view formatText(const char* fmt, ...) {
     formatBuffer.clear();

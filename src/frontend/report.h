@@ -4,6 +4,7 @@
 
 #include "platform/text_writer.h"
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,8 @@ extern TextFileWriter* outputFile;
 /// Sets up standard output: fully buffered unless it is a terminal.
 void initConsole();
 void consoleWrite(std::string_view text);
+/// Sends console text to `stream` instead of standard output (tests, fuzzing).
+void setConsoleStream(std::FILE* stream);
 void consoleFlush();
 
 /// printf into a reused buffer; the view lasts until the next call.

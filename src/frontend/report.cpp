@@ -39,11 +39,17 @@ void initConsole() {
         std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
 }
 
-void consoleWrite(std::string_view text) { std::fwrite(text.data(), 1, text.size(), console); }
+void consoleWrite(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), console);
+}
 
-void setConsoleStream(std::FILE* stream) { console = stream ? stream : stdout; }
+void setConsoleStream(std::FILE* stream) {
+    console = stream ? stream : stdout;
+}
 
-void consoleFlush() { std::fflush(console); }
+void consoleFlush() {
+    std::fflush(console);
+}
 
 std::string_view formatText(const char* fmt, ...) {
     formatBuffer.clear();

@@ -67,8 +67,7 @@ void runSingleFile(const char* logName, AnalyzeMode mode, int summaryMode, const
     closeOutputFile();
 }
 
-void runFilePattern(const char* pattern, AnalyzeMode mode, int summaryMode,
-                    const char* grepText) {
+void runFilePattern(const char* pattern, AnalyzeMode mode, int summaryMode, const char* grepText) {
     std::string path;
     std::unique_ptr<FileSearch> search = findFirstFile(pattern, path);
     if (!search) {

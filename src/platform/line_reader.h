@@ -39,10 +39,10 @@ class LineReader {
     std::size_t maxRead_;
     std::size_t capacity_;
     std::unique_ptr<char[]> buffer_;
-    std::size_t pos_ = 0;     // start of unread converted text
-    std::size_t end_ = 0;     // end of converted text
-    bool heldCR_ = false;     // a "\r" at a chunk end, waiting for the next byte
-    bool atEnd_ = false;      // no more bytes will come from the file
+    std::size_t pos_ = 0; // start of unread converted text
+    std::size_t end_ = 0; // end of converted text
+    bool heldCR_ = false; // a "\r" at a chunk end, waiting for the next byte
+    bool atEnd_ = false;  // no more bytes will come from the file
     bool readError_ = false;
 };
 

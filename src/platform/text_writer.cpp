@@ -7,10 +7,12 @@
 namespace qv {
 
 TextFileWriter::TextFileWriter(const char* path, std::size_t bufferSize)
-    : path_(path), file_(openForWrite(path)), buffer_(new char[bufferSize]),
-      capacity_(bufferSize) {}
+    : path_(path), file_(openForWrite(path)), buffer_(new char[bufferSize]), capacity_(bufferSize) {
+}
 
-TextFileWriter::~TextFileWriter() { close(); }
+TextFileWriter::~TextFileWriter() {
+    close();
+}
 
 void TextFileWriter::write(std::string_view text) {
     while (!text.empty()) {

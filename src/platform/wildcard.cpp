@@ -31,6 +31,8 @@ std::size_t directoryPartLength(std::string_view pattern, bool backslashSeparate
     return cut == std::string_view::npos ? 0 : cut + 1;
 }
 
-bool findNextFile(FileSearch& search, std::string& path) { return search.next(path); }
+bool findNextFile(FileSearch& search, std::string& path) {
+    return search.next(path);
+}
 
 } // namespace qv

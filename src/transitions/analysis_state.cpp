@@ -20,7 +20,9 @@ void GroupSlot::store(std::string_view line, std::int64_t number) {
     lineNumber = number;
 }
 
-void resetFileStats() { fileStats = FileStats{}; }
+void resetFileStats() {
+    fileStats = FileStats{};
+}
 
 void reportMissingLines(int summaryMode) {
     ++fileStats.blockErrorCount;

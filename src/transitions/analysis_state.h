@@ -40,7 +40,9 @@ enum LineKind : int {
 };
 
 inline constexpr int kLineKindCount = 7;
-inline constexpr std::uint32_t lineKindBit(LineKind kind) { return 1u << kind; }
+inline constexpr std::uint32_t lineKindBit(LineKind kind) {
+    return 1u << kind;
+}
 
 extern const char* const lineKindNames[kLineKindCount];
 

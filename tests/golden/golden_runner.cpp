@@ -184,7 +184,9 @@ int main(int argc, char** argv) {
         writeFile(expected / "exit", std::to_string(exitCode) + "\n");
         for (const auto& entry : fs::recursive_directory_iterator(work)) {
             const fs::path rel = fs::relative(entry.path(), work);
-            if (entry.is_regular_file() && !fs::exists(options.caseDir / "input" / rel))
+            const fs::path original = options.caseDir / "input" / rel;
+            if (entry.is_regular_file() &&
+                (!fs::exists(original) || readFile(original) != readFile(entry.path())))
                 writeFile(expected / "files" / rel, readFile(entry.path()));
         }
         fs::remove_all(root);

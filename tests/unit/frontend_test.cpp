@@ -28,7 +28,8 @@ TEST_F(ConfigLine, TokenRules) {
     applyConfigLine("SEARCHNAME,KABC,OUTPUTTEXT,dst 0201\n");
     EXPECT_STREQ(settings.srchname, "KABC");
     EXPECT_STREQ(settings.outputtext, "dst 0201");
-    applyConfigLine("OUTPUTTEXT,,,dst 9,SEARCHNAME\n"); // empty tokens do not exist; key without value
+    applyConfigLine(
+        "OUTPUTTEXT,,,dst 9,SEARCHNAME\n"); // empty tokens do not exist; key without value
     EXPECT_STREQ(settings.outputtext, "dst 9");
     EXPECT_STREQ(settings.srchname, "KABC");
     applyConfigLine("SEARCHNAME,OUTPUTTEXT,x\n"); // a value that is a key word is just a value
@@ -93,13 +94,13 @@ TEST(Settings, DefaultsAndModeNames) {
 
 TEST(Wildcard, MatchesStarAndQuestionMarkOnly) {
     EXPECT_TRUE(wildcardMatch("*.log", "a.log"));
-    EXPECT_TRUE(wildcardMatch("*.log", ".log"));   // "*" may be empty
-    EXPECT_TRUE(wildcardMatch("*", ".hidden"));    // and covers a leading dot
+    EXPECT_TRUE(wildcardMatch("*.log", ".log")); // "*" may be empty
+    EXPECT_TRUE(wildcardMatch("*", ".hidden"));  // and covers a leading dot
     EXPECT_TRUE(wildcardMatch("a?c", "abc"));
     EXPECT_FALSE(wildcardMatch("a?c", "ac"));
     EXPECT_TRUE(wildcardMatch("*a*b*", "xxaxxbxx"));
     EXPECT_FALSE(wildcardMatch("*a*b", "xxaxxbxxc"));
-    EXPECT_FALSE(wildcardMatch("*.LOG", "a.log")); // case counts
+    EXPECT_FALSE(wildcardMatch("*.LOG", "a.log"));    // case counts
     EXPECT_TRUE(wildcardMatch("[a].log", "[a].log")); // brackets are literal
     EXPECT_FALSE(wildcardMatch("[a].log", "a.log"));
     EXPECT_EQ(directoryPartLength("logs/day1/*.log", false), 10u);

@@ -12,11 +12,15 @@ using test::readAll;
 
 TEST(LineReader, TextModeConversion) {
     EXPECT_EQ(readAll("a\r\nb\n"), (Reads{"a\n", "b\n"}));
-    EXPECT_EQ(readAll("a\rb\n"), (Reads{"a\rb\n"}));           // lone CR stays
-    EXPECT_EQ(readAll("a\r\r\nb"), (Reads{"a\r\n", "b"}));      // only the CR before LF goes
-    EXPECT_EQ(readAll("end\r"), (Reads{"end\r"}));              // CR at end of file stays
-    EXPECT_EQ(readAll("a\nb\x1A" "c\nd\n"), (Reads{"a\n", "b"})); // Ctrl-Z ends the file
-    EXPECT_EQ(readAll("\x1A" "abc"), Reads{});
+    EXPECT_EQ(readAll("a\rb\n"), (Reads{"a\rb\n"}));       // lone CR stays
+    EXPECT_EQ(readAll("a\r\r\nb"), (Reads{"a\r\n", "b"})); // only the CR before LF goes
+    EXPECT_EQ(readAll("end\r"), (Reads{"end\r"}));         // CR at end of file stays
+    EXPECT_EQ(readAll("a\nb\x1A"
+                      "c\nd\n"),
+              (Reads{"a\n", "b"})); // Ctrl-Z ends the file
+    EXPECT_EQ(readAll("\x1A"
+                      "abc"),
+              Reads{});
     EXPECT_EQ(readAll(""), Reads{});
     EXPECT_EQ(readAll("no newline"), (Reads{"no newline"}));
     EXPECT_EQ(readAll(std::string("a\0b\n", 4)), (Reads{std::string("a\0b\n", 4)}));
@@ -27,10 +31,10 @@ TEST(LineReader, LongLinesAreSplitIntoReads) {
     EXPECT_EQ(readAll(line249 + "\n"), (Reads{line249, "\n"}));
     EXPECT_EQ(readAll(std::string(248, 'y') + "\n"), (Reads{std::string(248, 'y') + "\n"}));
     const std::string long300(300, 'z');
-    EXPECT_EQ(readAll(long300 + "\nq\n"), (Reads{std::string(249, 'z'), std::string(51, 'z') + "\n", "q\n"}));
+    EXPECT_EQ(readAll(long300 + "\nq\n"),
+              (Reads{std::string(249, 'z'), std::string(51, 'z') + "\n", "q\n"}));
     // The config reader's 199-character reads.
-    EXPECT_EQ(readAll(std::string(200, 'c') + "\n", 199),
-              (Reads{std::string(199, 'c'), "c\n"}));
+    EXPECT_EQ(readAll(std::string(200, 'c') + "\n", 199), (Reads{std::string(199, 'c'), "c\n"}));
 }
 
 // The reference: the converted stream cut by the plain fgets rule.
@@ -66,7 +70,8 @@ TEST(LineReader, MatchesReferenceAcrossBufferBoundaries) {
         const std::size_t size = rng() % 3000;
         for (std::size_t i = 0; i < size; ++i) {
             const unsigned pick = rng() % 100;
-            raw += pick < 2 && round % 3 == 0 ? alphabet[6] : alphabet[pick % 8 == 6 ? 0 : pick % 8];
+            raw +=
+                pick < 2 && round % 3 == 0 ? alphabet[6] : alphabet[pick % 8 == 6 ? 0 : pick % 8];
         }
         for (std::size_t buffer : {std::size_t{1}, std::size_t{300}, std::size_t{4096}}) {
             ASSERT_EQ(readAll(raw, 249, buffer), referenceReads(raw, 249))

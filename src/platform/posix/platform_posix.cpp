@@ -20,16 +20,21 @@ std::FILE* openForRead(const char* path) {
     return f;
 }
 
-std::FILE* openForWrite(const char* path) { return std::fopen(path, "w+b"); }
+std::FILE* openForWrite(const char* path) {
+    return std::fopen(path, "w+b");
+}
 
 bool sameFile(const char* a, const char* b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     if (stat(a, &sa) != 0 || stat(b, &sb) != 0)
         return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-bool consoleIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+bool consoleIsTerminal() {
+    return isatty(STDOUT_FILENO) != 0;
+}
 
 namespace {
 

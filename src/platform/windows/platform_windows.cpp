@@ -19,13 +19,15 @@ std::FILE* openForRead(const char* path) {
     return f;
 }
 
-std::FILE* openForWrite(const char* path) { return std::fopen(path, "w+b"); }
+std::FILE* openForWrite(const char* path) {
+    return std::fopen(path, "w+b");
+}
 
 namespace {
 
 bool fileIndex(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
-    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     const bool ok = GetFileInformationByHandle(h, &info) != 0;
@@ -72,7 +74,9 @@ bool sameFile(const char* a, const char* b) {
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
-bool consoleIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
+bool consoleIsTerminal() {
+    return _isatty(_fileno(stdout)) != 0;
+}
 
 std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firstPath) {
     const std::string_view full(pattern);

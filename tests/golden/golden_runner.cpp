@@ -4,6 +4,7 @@
 //   args               one argument per line (after the program name)
 //   input/             copied into the empty working directory first
 //   mkdirs             optional: directories to create there, one per line
+//   symlinks           optional: "name -> target" lines, links made there
 //   expected/stdout    exact bytes of standard output
 //   expected/exit      exit code (0 when absent)
 //   expected/files/    each file must exist afterwards with exactly these bytes
@@ -172,6 +173,11 @@ int main(int argc, char** argv) {
         fs::copy(options.caseDir / "input", work, fs::copy_options::recursive);
     for (const std::string& dir : readLines(options.caseDir / "mkdirs"))
         fs::create_directories(work / dir);
+    for (const std::string& link : readLines(options.caseDir / "symlinks")) {
+        const std::size_t arrow = link.find(" -> ");
+        if (arrow != std::string::npos)
+            fs::create_symlink(link.substr(arrow + 4), work / link.substr(0, arrow));
+    }
 
     const int exitCode = runBinary(options, work, capture);
     std::string actual = readFile(capture);

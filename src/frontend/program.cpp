@@ -57,7 +57,7 @@ void loadConfigFile() {
         return;
     consolePrintf("processing config file\n");
     {
-        LineReader configFile(file, kConfigReadMax, 64 * 1024);
+        LineReader configFile(file, kConfigReadMax, std::size_t{64} * 1024);
         readConfigFile(configFile);
     }
     std::fclose(file);

@@ -1,13 +1,294 @@
+// The ROUTER TAKES scan: a state machine that follows each fade and mix of
+// the process `srchname` through the log, one line kind per slot, and hands
+// every complete group to the group timing.
+#include "frontend/report.h"
+#include "frontend/settings.h"
+#include "scans/line_match.h"
 #include "transitions/analysis_state.h"
+#include "transitions/group_timing.h"
 #include "transitions/transitions.h"
+
+#include <string_view>
 
 namespace qv {
 
-// Groups are not followed yet: the scanner only counts the reads.
-void scanTransitions(LineReader& logFile, TextFileWriter* /*outputFile*/, int /*summaryMode*/) {
-    std::string_view line;
-    while (logFile.next(line))
+namespace {
+
+constexpr std::string_view kFadeStart = "DOFADE:START";
+constexpr std::string_view kXferXition = "XFER XITION";
+constexpr std::string_view kSniffer = "SNIFFER STATUS";
+constexpr std::string_view kFadeDone = "DOFADE:DONE";
+constexpr std::string_view kFadeRevBus = "goto REV-BUS";
+constexpr std::string_view kFadeRevBlk = "goto REV-BLK";
+constexpr std::string_view kDebugRouter = "DBGRTRTIME";
+constexpr std::string_view kMixDone = "DOMIX:swrtr trans done";
+constexpr std::string_view kMixRevBus = "DOMIX:swrtr goto rev-bus";
+constexpr std::string_view kAnyFade = "DOFADE";
+constexpr std::string_view kRefresh = "REFRESH";
+
+constexpr std::uint32_t kFadeMask = 0x7F & ~lineKindBit(START); // 0x7E
+constexpr std::uint32_t kMixMask = 0x5E & ~lineKindBit(XFER);   // 0x5C
+
+enum class ScanState {
+    READ_LINE,
+    FIND_START,
+    FADE_COLLECT,
+    FADE_COMPLETE,
+    MIX_COLLECT,
+    MIX_COMPLETE
+};
+
+/// What a line read inside a group does there.
+enum class GroupLine { Other, StartError, MixDofadeError, MixXferError, Sniff, Kind, Router };
+
+struct LineRole {
+    GroupLine role = GroupLine::Other;
+    LineKind kind = START; // for GroupLine::Kind
+};
+
+/// Every line test of the scan, each a plain substring search over one read.
+/// The order of the tests in each sort function is the order in which they
+/// decide: the first that holds wins.
+class LineTests {
+  public:
+    LineTests()
+        : srchname_(settings.srchname), outputtext_(settings.outputtext),
+          levelText_(settings.levelText), levelFilter_(settings.levelFilter) {}
+
+    /// The marker and the process name, each anywhere in the line.
+    bool markerWithName(std::string_view line, std::string_view marker) const {
+        return contains(line, marker) && contains(line, srchname_);
+    }
+
+    /// A router command of any process; refreshes are not takes.
+    bool isRouterLine(std::string_view line) const {
+        return contains(line, outputtext_) && (!levelFilter_ || contains(line, levelText_)) &&
+               !contains(line, kRefresh);
+    }
+
+    static bool isSniffLine(std::string_view line) { return contains(line, kSniffer); }
+
+    LineRole sortFadeLine(std::string_view line) const {
+        if (markerWithName(line, kFadeStart))
+            return {GroupLine::StartError};
+        if (markerWithName(line, kXferXition))
+            return {GroupLine::Kind, XFER};
+        if (isSniffLine(line))
+            return {GroupLine::Sniff};
+        if (markerWithName(line, kFadeDone))
+            return {GroupLine::Kind, DONE};
+        if (markerWithName(line, kFadeRevBus))
+            return {GroupLine::Kind, REV_BUS};
+        if (markerWithName(line, kFadeRevBlk))
+            return {GroupLine::Kind, REV_BLK};
+        if (markerWithName(line, kDebugRouter))
+            return {GroupLine::Kind, DEBUG_RTR};
+        return sortRouterLine(line);
+    }
+
+    /// A fade inside a mix breaks it only until the file's first group is done.
+    LineRole sortMixLine(std::string_view line, bool noGroupCompleted) const {
+        if (noGroupCompleted && markerWithName(line, kAnyFade))
+            return {GroupLine::MixDofadeError};
+        if (isSniffLine(line))
+            return {GroupLine::Sniff};
+        if (markerWithName(line, kXferXition))
+            return {GroupLine::MixXferError};
+        if (markerWithName(line, kMixDone))
+            return {GroupLine::Kind, DONE};
+        if (markerWithName(line, kMixRevBus))
+            return {GroupLine::Kind, REV_BUS};
+        if (markerWithName(line, kDebugRouter))
+            return {GroupLine::Kind, DEBUG_RTR};
+        return sortRouterLine(line);
+    }
+
+  private:
+    LineRole sortRouterLine(std::string_view line) const {
+        return isRouterLine(line) ? LineRole{GroupLine::Router} : LineRole{};
+    }
+
+    std::string_view srchname_;
+    std::string_view outputtext_;
+    std::string_view levelText_;
+    bool levelFilter_;
+};
+
+class TransitionScanner {
+  public:
+    TransitionScanner(LineReader& logFile, TextFileWriter* out, int summaryMode)
+        : logFile_(logFile), out_(out), summaryMode_(summaryMode) {}
+
+    void run() {
+        while (!endOfFile_)
+            step();
+    }
+
+  private:
+    void step() {
+        switch (state_) {
+        case ScanState::READ_LINE:
+            readLineStep();
+            break;
+        case ScanState::FIND_START:
+            findStart();
+            break;
+        case ScanState::FADE_COLLECT:
+            fadeCollect();
+            break;
+        case ScanState::FADE_COMPLETE:
+            complete(analyzeFadeGroup);
+            break;
+        case ScanState::MIX_COLLECT:
+            mixCollect();
+            break;
+        case ScanState::MIX_COMPLETE:
+            complete(analyzeMixGroup);
+            break;
+        }
+    }
+
+    bool readLine() {
+        if (!logFile_.next(line_)) {
+            endOfFile_ = true;
+            return false;
+        }
         ++fileStats.lineCount;
+        return true;
+    }
+
+    static long long lineNumber() { return static_cast<long long>(fileStats.lineCount); }
+
+    void readLineStep() {
+        if (readLine())
+            findStart();
+    }
+
+    // Also re-examines the line that broke a group, which may open the next.
+    void findStart() {
+        state_ = ScanState::READ_LINE;
+        sniffSeen_ = 0;
+        if (tests_.markerWithName(line_, kFadeStart))
+            startGroup(START, kFadeMask, ScanState::FADE_COLLECT);
+        else if (tests_.markerWithName(line_, kXferXition))
+            startGroup(XFER, kMixMask, ScanState::MIX_COLLECT);
+    }
+
+    void startGroup(LineKind opening, std::uint32_t awaited, ScanState collectState) {
+        ++fileStats.startlineCount;
+        transitionGroup.slots[opening].store(line_, fileStats.lineCount);
+        transitionGroup.lineMask = awaited;
+        nextRouterSlot_ = kFirstRouterSlot;
+        state_ = collectState;
+    }
+
+    void fadeCollect() {
+        if (nextGroupLine(ScanState::FADE_COMPLETE))
+            apply(tests_.sortFadeLine(line_), ScanState::FADE_COMPLETE);
+    }
+
+    void mixCollect() {
+        if (nextGroupLine(ScanState::MIX_COMPLETE))
+            apply(tests_.sortMixLine(line_, fileStats.transitionCount == 0),
+                  ScanState::MIX_COMPLETE);
+    }
+
+    // A complete group is handed over at the top of the next step, before
+    // any read, so it never holds a line after the one that completed it.
+    // A group cut off by the end of the file is dropped silently.
+    bool nextGroupLine(ScanState completeState) {
+        if (transitionGroup.lineMask == 0) {
+            state_ = completeState;
+            return false;
+        }
+        return readLine();
+    }
+
+    void apply(LineRole line, ScanState completeState) {
+        switch (line.role) {
+        case GroupLine::StartError:
+            startError();
+            break;
+        case GroupLine::MixDofadeError:
+            reportPrintf(out_, "MIX_DOFADE ERROR Line %8lld\n", lineNumber());
+            abandonMixGroup();
+            break;
+        case GroupLine::MixXferError:
+            reportPrintf(out_, "MIX_XFER XITION ERROR Line %8lld\n", lineNumber());
+            abandonMixGroup();
+            break;
+        case GroupLine::Sniff:
+            sniffSeen_ = 1;
+            break;
+        case GroupLine::Kind:
+            storeKind(line.kind);
+            break;
+        case GroupLine::Router:
+            storeRouterLine(completeState);
+            break;
+        case GroupLine::Other:
+            break;
+        }
+    }
+
+    // A later line of a kind replaces the earlier one.
+    void storeKind(LineKind kind) {
+        transitionGroup.slots[kind].store(line_, fileStats.lineCount);
+        transitionGroup.lineMask &= ~lineKindBit(kind);
+    }
+
+    void storeRouterLine(ScanState completeState) {
+        transitionGroup.slots[nextRouterSlot_].store(line_, fileStats.lineCount);
+        transitionGroup.lineMask &= ~lineKindBit(ROUTER_01);
+        if (++nextRouterSlot_ < kSlotCount)
+            return;
+        if (transitionGroup.lineMask == 0) {
+            state_ = completeState;
+            return;
+        }
+        // No slot is left: the group is dropped without timing or block error.
+        if (summaryMode_ == 0)
+            consolePrintf("line %4lld Too Many router lines w/linemask = 0x%08x\n", lineNumber(),
+                          static_cast<unsigned>(transitionGroup.lineMask));
+        state_ = ScanState::READ_LINE;
+    }
+
+    void startError() {
+        if (summaryMode_ == 0)
+            reportPrintf(out_, "START ERROR Line %8lld\n", lineNumber());
+        reportMissingLines(summaryMode_);
+        state_ = ScanState::FIND_START;
+    }
+
+    // The error line shows in summary mode too; the missing-line list and
+    // the block error count only in standard mode.
+    void abandonMixGroup() {
+        if (summaryMode_ == 0)
+            reportMissingLines(0);
+        state_ = ScanState::FIND_START;
+    }
+
+    void complete(void (*analyze)(std::int64_t, int, int)) {
+        const std::int64_t groupNumber = fileStats.transitionCount++;
+        analyze(groupNumber, summaryMode_, sniffSeen_);
+        state_ = ScanState::READ_LINE;
+    }
+
+    LineReader& logFile_;
+    TextFileWriter* out_;
+    int summaryMode_;
+    LineTests tests_;
+    ScanState state_ = ScanState::READ_LINE;
+    std::string_view line_; // the read being examined; valid until the next read
+    int sniffSeen_ = 0;
+    int nextRouterSlot_ = kFirstRouterSlot;
+    bool endOfFile_ = false;
+};
+
+} // namespace
+
+void scanTransitions(LineReader& logFile, TextFileWriter* outputFile, int summaryMode) {
+    TransitionScanner(logFile, outputFile, summaryMode).run();
 }
 
 } // namespace qv

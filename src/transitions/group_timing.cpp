@@ -1,0 +1,178 @@
+#include "transitions/group_timing.h"
+
+#include "frontend/report.h"
+#include "scans/line_match.h"
+
+namespace qv {
+
+std::int32_t readTimecode(const GroupSlot& slot) {
+    const std::string_view line = slot.view();
+    if (line.size() <= kTimecodeColumn)
+        return 0;
+    return parseLong32(line.substr(kTimecodeColumn, kTimecodeWidth), 16);
+}
+
+std::int32_t timecodeToFields(std::int32_t rawTimecode) {
+    const auto raw = static_cast<std::uint32_t>(rawTimecode);
+    const auto pair = [raw](int shift) {
+        const auto digits = static_cast<std::int32_t>((raw >> shift) & 0xFF);
+        return 10 * (digits >> 4) + (digits & 0x0F);
+    };
+    const std::int32_t hours = pair(24);
+    const std::int32_t minutes = pair(16);
+    const std::int32_t seconds = pair(8);
+    const std::int32_t frames = pair(0);
+    return hours * 216000 + minutes * 3600 + seconds * 60 + frames * 2;
+}
+
+namespace {
+
+struct SlotTime {
+    std::int32_t fields;
+    std::uint32_t raw; // printed back as the eight digits of the column
+    long long line;
+};
+
+SlotTime slotTime(LineKind slot) {
+    const GroupSlot& stored = transitionGroup.slots[slot];
+    const std::int32_t raw = readTimecode(stored);
+    return {timecodeToFields(raw), static_cast<std::uint32_t>(raw),
+            static_cast<long long>(stored.lineNumber)};
+}
+
+std::int64_t fieldsOf(LineKind slot) {
+    return slotTime(slot).fields;
+}
+
+// True when the delta set a new minimum or maximum; equal values do not.
+bool foldDelta(DeltaStat& stat, std::int64_t delta) {
+    bool extreme = false;
+    if (delta < stat.min) {
+        stat.min = delta;
+        extreme = true;
+    }
+    if (delta > stat.max) {
+        stat.max = delta;
+        extreme = true;
+    }
+    stat.sum += delta;
+    return extreme;
+}
+
+// Every statistic is folded in; the result says whether to report the group.
+bool updateStatistics(const GroupDelays& delays) {
+    bool report = delays.rev2Router < 0;
+    report |= foldDelta(fileStats.Rev2Router, delays.rev2Router);
+    report |= foldDelta(fileStats.RtrCmd2Status, delays.rtrCmd2Status);
+    report |= foldDelta(fileStats.RtrCmd2MX, delays.rtrCmd2MX);
+    return report;
+}
+
+const char* sniffText(int sniffSeen) {
+    return sniffSeen != 0 ? "YES" : "NO";
+}
+
+// XFER, RTR1, RBLK (fade only), DONE and DBRTR rows.
+void addSlotRows(ReportBlock& block, GroupType type) {
+    SlotTime t = slotTime(XFER);
+    block.add("             XFER  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
+    t = slotTime(ROUTER_01);
+    block.add("             RTR1  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
+    if (type == GroupType::Fade) {
+        t = slotTime(REV_BLK);
+        block.add("             RBLK  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
+    }
+    t = slotTime(DONE);
+    block.add("             DONE  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
+    t = slotTime(DEBUG_RTR);
+    block.add("             DBRTR Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
+}
+
+// The file's running statistics, this group included.
+void addStatisticsRows(ReportBlock& block) {
+    const FileStats& s = fileStats;
+    block.add("             MIN DELTA     %8lld         \n",
+              static_cast<long long>(s.Rev2Router.min));
+    block.add("             MAX DELTA     %8lld         \n",
+              static_cast<long long>(s.Rev2Router.max));
+    block.add("             MIN DELTA RTR %8lld         \n",
+              static_cast<long long>(s.RtrCmd2Status.min));
+    block.add("             MAX DELTA RTR %8lld         \n",
+              static_cast<long long>(s.RtrCmd2Status.max));
+    block.add("             MIN DELTA MX  %8lld         \n",
+              static_cast<long long>(s.RtrCmd2MX.min));
+    block.add("             MAX DELTA MX  %8lld         \n",
+              static_cast<long long>(s.RtrCmd2MX.max));
+}
+
+void addSniffRow(ReportBlock& block, int sniffSeen) {
+    block.add("             SNIFF STATUS  %8.8s     \n", sniffText(sniffSeen));
+}
+
+// Reused between reports so that a report allocates only while it grows.
+ReportBlock& reportBlock() {
+    static ReportBlock block;
+    block.clear();
+    return block;
+}
+
+void printFadeReport(std::int64_t groupNumber, int sniffSeen) {
+    ReportBlock& block = reportBlock();
+    const SlotTime start = slotTime(START);
+    block.add("GRP %8lld START Time is %8d tc %08x line %8lld\n",
+              static_cast<long long>(groupNumber), start.fields, start.raw, start.line);
+    addSlotRows(block, GroupType::Fade);
+    addStatisticsRows(block);
+    addSniffRow(block, sniffSeen);
+    block.emit(outputFile);
+}
+
+// A mix group never fills the START slot, so its opening row shows its own
+// opening line (the XFER slot) rather than a stale fade.
+void printMixReport(std::int64_t groupNumber, int sniffSeen) {
+    ReportBlock& block = reportBlock();
+    const SlotTime opening = slotTime(XFER);
+    block.add("MIX GRP %4lld START Time is %8d tc %08x line %8lld\n",
+              static_cast<long long>(groupNumber), opening.fields, opening.raw, opening.line);
+    addSlotRows(block, GroupType::Mix);
+    addStatisticsRows(block);
+    static ReportBlock sniffRow;
+    sniffRow.clear();
+    addSniffRow(sniffRow, sniffSeen);
+    consoleWrite(block.text());
+    consoleWrite(sniffRow.text());
+    if (!outputFile)
+        return;
+    outputFile->write(block.text());
+    filePrintf(outputFile, "             SNIFF STATUS  %s          \n", sniffText(sniffSeen));
+    outputFile->write(sniffRow.text());
+}
+
+void analyzeGroup(GroupType type, std::int64_t groupNumber, int summaryMode, int sniffSeen) {
+    const bool report = updateStatistics(computeGroupDelays(type));
+    if (summaryMode != 0 || !report)
+        return;
+    if (type == GroupType::Fade)
+        printFadeReport(groupNumber, sniffSeen);
+    else
+        printMixReport(groupNumber, sniffSeen);
+}
+
+} // namespace
+
+GroupDelays computeGroupDelays(GroupType type) {
+    const std::int64_t revLine = fieldsOf(type == GroupType::Fade ? REV_BLK : REV_BUS);
+    const std::int64_t xfer = fieldsOf(XFER);
+    const std::int64_t router = fieldsOf(ROUTER_01);
+    return {revLine - router, fieldsOf(DEBUG_RTR) - xfer, router - xfer};
+}
+
+void analyzeFadeGroup(std::int64_t groupNumber, int summaryMode, int sniffSeen) {
+    analyzeGroup(GroupType::Fade, groupNumber, summaryMode, sniffSeen);
+}
+
+void analyzeMixGroup(std::int64_t groupNumber, int summaryMode, int sniffSeen) {
+    analyzeGroup(GroupType::Mix, groupNumber, summaryMode, sniffSeen);
+}
+
+} // namespace qv

@@ -1,0 +1,41 @@
+// Timing of a complete transition group: the timecodes of its stored lines,
+// the three delays, the running statistics and the group report.
+#pragma once
+
+#include "transitions/analysis_state.h"
+
+#include <cstdint>
+
+namespace qv {
+
+/// Columns 65-72 of the stored read, counted from 0.
+inline constexpr std::size_t kTimecodeColumn = 65;
+inline constexpr std::size_t kTimecodeWidth = 8;
+
+/// The raw timecode of a stored line: the timecode column read in base 16
+/// (white space, sign and 0x prefix accepted, clamped to 0x7FFFFFFF).
+std::int32_t readTimecode(const GroupSlot& slot);
+
+/// Fields (1/60 s) since 00:00:00 frame 00 of a BCD timecode hhmmssff.
+/// Digits above 9 count with their value; there is no day boundary.
+std::int32_t timecodeToFields(std::int32_t rawTimecode);
+
+enum class GroupType { Fade, Mix };
+
+/// The three delays of one complete group, in fields.
+struct GroupDelays {
+    std::int64_t rev2Router;    // REV_BLK (fade) or REV_BUS (mix) minus first router line
+    std::int64_t rtrCmd2Status; // DEBUG_RTR minus XFER
+    std::int64_t rtrCmd2MX;     // first router line minus XFER
+};
+
+/// Reads the timecodes of slots 0 to 6 as they stand and works out the
+/// group's delays.
+GroupDelays computeGroupDelays(GroupType type);
+
+/// Folds a complete group into the three statistics and, in standard mode,
+/// reports it when delay 1 is negative or a statistic reached a new extreme.
+void analyzeFadeGroup(std::int64_t groupNumber, int summaryMode, int sniffSeen);
+void analyzeMixGroup(std::int64_t groupNumber, int summaryMode, int sniffSeen);
+
+} // namespace qv

@@ -1,0 +1,133 @@
+#include "transitions/group_timing.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace qv {
+namespace {
+
+// A stored line whose text from column 65 on is `column`.
+GroupSlot slotWithColumn(const std::string& column) {
+    GroupSlot slot;
+    const std::string line = std::string(kTimecodeColumn, '.') + column;
+    slot.store(line, 1);
+    return slot;
+}
+
+TEST(GroupTiming, ReadsTimecodeColumnAsBase16) {
+    struct Case {
+        std::string column;
+        std::int32_t raw;
+        std::int32_t fields;
+    };
+    const Case cases[] = {
+        {"01023004 dst 0130\n", 0x01023004, 225008},
+        {"01000000\n", 0x01000000, 216000},
+        {"0000001A\n", 0x1A, 40},
+        {"0102\n", 0x102, 64},                // line ends inside the column
+        {"0102", 0x102, 64},                  // last line without a newline
+        {"  123456\n", 0x123456, 45352},      // leading blanks skipped
+        {"80000000\n", 0x7FFFFFFF, 18964230}, // clamped
+        {"FfFfFfFf\n", 0x7FFFFFFF, 18964230}, // either case, clamped
+        {"010230045\n", 0x01023004, 225008},  // at most eight characters
+        {"0x1A\n", 0x1A, 40},                 // prefix accepted
+        {"0abcdef0\n", 0x0ABCDEF0, 2608140},  // digits above 9 keep their value
+        {"\n", 0, 0},                         // nothing in the column
+        {"zz000000\n", 0, 0},                 // no digits
+    };
+    for (const Case& c : cases) {
+        const GroupSlot slot = slotWithColumn(c.column);
+        EXPECT_EQ(readTimecode(slot), c.raw) << c.column;
+        EXPECT_EQ(timecodeToFields(readTimecode(slot)), c.fields) << c.column;
+    }
+}
+
+TEST(GroupTiming, LineEndingBeforeTheColumnGivesZero) {
+    GroupSlot slot;
+    slot.store(std::string(64, 'x') + "\n", 1); // newline at column 64
+    EXPECT_EQ(readTimecode(slot), 0);
+    slot.store("short line\n", 2);
+    EXPECT_EQ(readTimecode(slot), 0);
+    // Bytes past the stored read, left from a longer line, are not read.
+    slot.store(std::string(kTimecodeColumn, '.') + "01000000\n", 3);
+    slot.store("short\n", 4);
+    EXPECT_EQ(readTimecode(slot), 0);
+}
+
+TEST(GroupTiming, ConvertsBcdTimecodesToFields) {
+    EXPECT_EQ(timecodeToFields(0), 0);
+    EXPECT_EQ(timecodeToFields(0x00000001), 2);
+    EXPECT_EQ(timecodeToFields(0x00000100), 60);
+    EXPECT_EQ(timecodeToFields(0x00010000), 3600);
+    EXPECT_EQ(timecodeToFields(0x23595929), 5183998); // last frame of a day
+    EXPECT_EQ(timecodeToFields(-16), 36244200);       // 0xFFFFFFF0: all digits 15 but the last
+}
+
+class GroupStatistics : public ::testing::Test {
+  protected:
+    void SetUp() override { resetFileStats(); }
+
+    // Slot `kind` holds a line at `fields` (an even count below one hour).
+    static void setTime(LineKind kind, int fields) {
+        const int frames = fields / 2 % 30;
+        const int seconds = fields / 60 % 60;
+        const int minutes = fields / 3600;
+        char column[16];
+        std::snprintf(column, sizeof column, "00%02d%02d%02d\n", minutes, seconds, frames);
+        transitionGroup.slots[kind].store(std::string(kTimecodeColumn, ' ') + column, 9);
+    }
+
+    static void setGroup(int start, int xfer, int revBus, int done, int debug, int revBlk,
+                         int router) {
+        setTime(START, start);
+        setTime(XFER, xfer);
+        setTime(REV_BUS, revBus);
+        setTime(DONE, done);
+        setTime(DEBUG_RTR, debug);
+        setTime(REV_BLK, revBlk);
+        setTime(ROUTER_01, router);
+    }
+};
+
+TEST_F(GroupStatistics, DelaysUseTheSlotsOfTheGroupType) {
+    setGroup(100, 200, 310, 400, 250, 330, 220);
+    const GroupDelays fade = computeGroupDelays(GroupType::Fade);
+    EXPECT_EQ(fade.rev2Router, 110); // REV_BLK - router
+    EXPECT_EQ(fade.rtrCmd2Status, 50);
+    EXPECT_EQ(fade.rtrCmd2MX, 20);
+    const GroupDelays mix = computeGroupDelays(GroupType::Mix);
+    EXPECT_EQ(mix.rev2Router, 90); // REV_BUS - router
+    EXPECT_EQ(mix.rtrCmd2Status, 50);
+    EXPECT_EQ(mix.rtrCmd2MX, 20);
+}
+
+TEST_F(GroupStatistics, MinMaxAreStrictBoundsAndSumsAddEveryGroup) {
+    setGroup(0, 100, 0, 0, 100, 90, 100); // delays -10, 0, 0
+    analyzeFadeGroup(0, 1, 0);
+    EXPECT_EQ(fileStats.Rev2Router.min, -10);
+    EXPECT_EQ(fileStats.Rev2Router.max, 0); // no delay above the starting bound
+    EXPECT_EQ(fileStats.RtrCmd2Status.min, 0);
+    EXPECT_EQ(fileStats.RtrCmd2Status.max, 0);
+
+    setGroup(0, 100, 140, 0, 140, 0, 120); // mix: delays 20, 40, 20
+    analyzeMixGroup(1, 1, 0);
+    EXPECT_EQ(fileStats.Rev2Router.min, -10);
+    EXPECT_EQ(fileStats.Rev2Router.max, 20);
+    EXPECT_EQ(fileStats.Rev2Router.sum, 10);
+    EXPECT_EQ(fileStats.RtrCmd2Status.sum, 40);
+    EXPECT_EQ(fileStats.RtrCmd2MX.min, 0);
+    EXPECT_EQ(fileStats.RtrCmd2MX.max, 20);
+    EXPECT_EQ(fileStats.RtrCmd2MX.sum, 20);
+
+    resetFileStats();
+    setGroup(0, 0, 0, 0, 0, 0, 0);
+    transitionGroup.slots[REV_BLK].store(std::string(kTimecodeColumn, ' ') + "90000000\n", 9);
+    analyzeFadeGroup(0, 1, 0); // delay 1 of 18964230 fields: above the minimum's bound
+    EXPECT_EQ(fileStats.Rev2Router.min, 65535);
+    EXPECT_EQ(fileStats.Rev2Router.max, 18964230);
+}
+
+} // namespace
+} // namespace qv

@@ -12,7 +12,7 @@ namespace qv {
 class TextFileWriter {
   public:
     /// Creates or truncates `path`. Check `isOpen()` afterwards.
-    explicit TextFileWriter(const char* path, std::size_t bufferSize = 64 * 1024);
+    explicit TextFileWriter(const char* path, std::size_t bufferSize = std::size_t{64} * 1024);
     ~TextFileWriter();
     TextFileWriter(const TextFileWriter&) = delete;
     TextFileWriter& operator=(const TextFileWriter&) = delete;

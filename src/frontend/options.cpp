@@ -87,6 +87,22 @@ const Option kOptions[] = {
          settings.grepQuiet = true;
          consolePrintf("Set grep to QUIET Mode\n");
      }},
+    {"/csv", true,
+     [](const char* value) {
+         if (!value)
+             return;
+         settings.csvEnabled = true;
+         settings.csvPath = value;
+         consolePrintf("Writing transitions to [%s]\n", settings.csvPath.c_str());
+     }},
+    {"/plot", true,
+     [](const char* value) {
+         if (!value)
+             return;
+         settings.plotEnabled = true;
+         settings.plotPath = value;
+         consolePrintf("Writing chart to [%s]\n", settings.plotPath.c_str());
+     }},
 };
 
 } // namespace

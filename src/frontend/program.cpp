@@ -5,6 +5,7 @@
 #include "frontend/report.h"
 #include "frontend/runner.h"
 #include "frontend/settings.h"
+#include "frontend/side_outputs.h"
 #include "platform/line_reader.h"
 #include "platform/platform.h"
 
@@ -111,6 +112,7 @@ int run(int argc, const char* const* argv) {
     loadConfigFile();
     optionPass(argc, argv);
     openOutputFile(argv[1]);
+    openSideOutputs(argv[1]);
     echoSettings();
     const RunSettings& s = settings;
     const char* grepText = s.analyzeMode == AnalyzeMode::Grep ? s.grepText : "";
@@ -119,6 +121,7 @@ int run(int argc, const char* const* argv) {
     else
         runSingleFile(argv[1], s.analyzeMode, s.summaryMode, grepText);
     closeOutputFile(); // a pattern that matched nothing leaves it open
+    finishSideOutputs();
     return 0;
 }
 
@@ -131,6 +134,7 @@ int runProgram(int argc, const char* const* argv) {
         code = run(argc, argv);
     } catch (const ProgramExit& exit) {
         code = exit.code;
+        abandonSideOutputs();
         try {
             closeOutputFile();
         } catch (const ProgramExit&) {

@@ -1,10 +1,12 @@
 #include "frontend/runner.h"
 
 #include "frontend/report.h"
+#include "frontend/side_outputs.h"
 #include "platform/line_reader.h"
 #include "platform/platform.h"
 #include "scans/line_scans.h"
 #include "transitions/analysis_state.h"
+#include "transitions/group_log.h"
 #include "transitions/transitions.h"
 
 #include <string>
@@ -13,11 +15,14 @@ namespace qv {
 
 namespace {
 
-void runScan(LineReader& logFile, AnalyzeMode mode, int summaryMode, const char* grepText) {
+void runScan(const char* name, LineReader& logFile, AnalyzeMode mode, int summaryMode,
+             const char* grepText) {
     switch (mode) {
     case AnalyzeMode::RouterTakes:
+        beginTransitionFile(name);
         scanTransitions(logFile, outputFile, summaryMode);
         printRunSummary();
+        endTransitionFile();
         break;
     case AnalyzeMode::CmdErrorTc:
         scanCommandErrors(logFile, outputFile, summaryMode);
@@ -42,7 +47,7 @@ void processFile(const char* name, AnalyzeMode mode, int summaryMode, const char
     reportPrintf(outputFile, "**** Processing File %s ****\n", name);
     {
         LineReader logFile(file);
-        runScan(logFile, mode, summaryMode, grepText);
+        runScan(name, logFile, mode, summaryMode, grepText);
     }
     std::fclose(file);
 }
@@ -75,8 +80,9 @@ void runFilePattern(const char* pattern, AnalyzeMode mode, int summaryMode, cons
         return;
     }
     do {
-        // Reading the file being written could grow it without end.
-        if (outputFile && sameFile(path.c_str(), outputFile->path().c_str()))
+        // Reading a file being written could grow it without end.
+        if ((outputFile && sameFile(path.c_str(), outputFile->path().c_str())) ||
+            isSideOutput(path.c_str()))
             continue;
         processFile(path.c_str(), mode, summaryMode, grepText);
     } while (findNextFile(*search, path));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace qv {
@@ -29,6 +30,12 @@ struct RunSettings {
     bool grepQuiet;
     bool multiFile;
     AnalyzeMode analyzeMode;
+    // Side outputs of the ROUTER TAKES mode; paths are kept whole, unlike
+    // the fixed-capacity fields above.
+    bool csvEnabled;
+    std::string csvPath;
+    bool plotEnabled;
+    std::string plotPath;
 };
 
 /// The one record of the run.

@@ -21,6 +21,8 @@ class TextFileWriter {
     const std::string& path() const { return path_; }
 
     void write(std::string_view text);
+    /// Writes the bytes as they are, for text that carries its own line ends.
+    void writeRaw(std::string_view bytes) { put(bytes.data(), bytes.size()); }
     void flush();
     /// Flushes and closes; false when any write, the flush or the close failed.
     bool close();

@@ -17,6 +17,12 @@ struct DeltaStat {
     std::int64_t sum = 0;
 };
 
+/// The average the run summary prints: integer division truncating toward
+/// zero. `count` is the file's transitionCount, never 0 here.
+inline std::int64_t deltaAverage(const DeltaStat& stat, std::int64_t count) {
+    return stat.sum / count;
+}
+
 struct FileStats {
     std::int64_t lineCount = 0;
     std::int64_t transitionCount = 0;

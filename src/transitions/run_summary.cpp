@@ -8,7 +8,7 @@ namespace qv {
 namespace {
 
 long long average(const DeltaStat& stat) {
-    return static_cast<long long>(stat.sum / fileStats.transitionCount); // truncates toward zero
+    return static_cast<long long>(deltaAverage(stat, fileStats.transitionCount));
 }
 
 void addStatRow(ReportBlock& block, const char* fmt, const DeltaStat& stat) {

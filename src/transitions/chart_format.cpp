@@ -1,0 +1,157 @@
+#include "transitions/chart_format.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+namespace qv {
+
+namespace {
+
+void appendVFormat(std::string& out, const char* fmt, std::va_list args) {
+    std::va_list copy;
+    va_copy(copy, args);
+    const int n = std::vsnprintf(nullptr, 0, fmt, copy);
+    va_end(copy);
+    if (n <= 0)
+        return;
+    const std::size_t old = out.size();
+    out.resize(old + static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(out.data() + old, static_cast<std::size_t>(n) + 1, fmt, args);
+    out.resize(old + static_cast<std::size_t>(n));
+}
+
+} // namespace
+
+void appendFormat(std::string& out, const char* fmt, ...) {
+    std::va_list args;
+    va_start(args, fmt);
+    appendVFormat(out, fmt, args);
+    va_end(args);
+}
+
+std::string textf(const char* fmt, ...) {
+    std::string out;
+    std::va_list args;
+    va_start(args, fmt);
+    appendVFormat(out, fmt, args);
+    va_end(args);
+    return out;
+}
+
+ValueAxis valueAxis(double low, double high, double minStep, int maxTicks) {
+    double power = std::pow(10.0, std::floor(std::log10(minStep)));
+    for (int decade = 0;; ++decade, power *= 10) {
+        for (double factor : {1.0, 2.0, 5.0}) {
+            const double step = power * factor;
+            if (step < minStep)
+                continue;
+            const double lo = std::floor(low / step) * step;
+            double hi = std::ceil(high / step) * step;
+            if (hi <= lo)
+                hi = lo + step;
+            if ((hi - lo) / step <= maxTicks + 1e-9 || decade > 40)
+                return {lo, hi, step};
+        }
+    }
+}
+
+namespace {
+
+std::int64_t floorTo(std::int64_t value, std::int64_t step) {
+    return value - ((value % step) + step) % step;
+}
+
+} // namespace
+
+TimeAxis timeAxis(std::int64_t first, std::int64_t last) {
+    static constexpr std::int64_t kStepSeconds[] = {
+        1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
+    const auto intervals = [first, last](std::int64_t step) {
+        const std::int64_t span = last - floorTo(first, step);
+        return span <= 0 ? 1 : (span + step - 1) / step;
+    };
+    std::int64_t step = 0;
+    for (std::int64_t seconds : kStepSeconds) {
+        step = seconds * 60;
+        if (intervals(step) <= 8)
+            break;
+    }
+    const std::int64_t lo = floorTo(first, step);
+    return {lo, lo + intervals(step) * step, step, step < 3600};
+}
+
+std::string timeLabel(std::int64_t fields, bool seconds) {
+    const long long total = static_cast<long long>(fields / 60);
+    char text[32];
+    if (seconds)
+        std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", total / 3600, total / 60 % 60,
+                      total % 60);
+    else
+        std::snprintf(text, sizeof text, "%02lld:%02lld", total / 3600, total / 60 % 60);
+    return text;
+}
+
+void appendDecimal(std::string& out, double value) {
+    char text[32];
+    int n = std::snprintf(text, sizeof text, "%.1f", value);
+    if (n >= 2 && text[n - 1] == '0' && text[n - 2] == '.')
+        n -= 2;
+    if (n == 2 && text[0] == '-' && text[1] == '0') // "-0.0"
+        n = 1, text[0] = '0';
+    out.append(text, static_cast<std::size_t>(n));
+}
+
+namespace {
+
+// Length of the valid UTF-8 sequence at the start of `s`, 0 when invalid.
+std::size_t utf8Length(std::string_view s) {
+    const auto byte = [&s](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    if (length == 0 || length > s.size())
+        return 0;
+    for (std::size_t i = 1; i < length; ++i)
+        if ((byte(i) & 0xC0) != 0x80)
+            return 0;
+    const unsigned second = byte(1);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90))
+        return 0; // overlong, surrogate or beyond U+10FFFF
+    return length;
+}
+
+} // namespace
+
+void appendXmlText(std::string& out, std::string_view bytes) {
+    char ref[16];
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x80) {
+            if (const std::size_t n = utf8Length(bytes.substr(i))) {
+                out.append(bytes.substr(i, n));
+                i += n;
+                continue;
+            }
+            std::snprintf(ref, sizeof ref, "&#x%X;", c);
+            out += ref;
+        } else if (c == '&') {
+            out += "&amp;";
+        } else if (c == '<') {
+            out += "&lt;";
+        } else if (c == '>') {
+            out += "&gt;";
+        } else if (c == '"') {
+            out += "&quot;";
+        } else if (c == '\'') {
+            out += "&apos;";
+        } else if (c < 0x20) {
+            out += "&#xFFFD;";
+        } else {
+            out += static_cast<char>(c);
+        }
+        ++i;
+    }
+}
+
+} // namespace qv

@@ -1,0 +1,60 @@
+// Every group handed to group timing, reported or not, for the side outputs
+// that list them all (the transitions CSV, the delay chart). Group timing and
+// the runner call the hooks; with no observer attached they cost one test.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace qv {
+
+inline constexpr int kDelayCount = 3; // Rev2Router, RtrCmd2Status, RtrCmd2MX
+
+/// One timed group.
+struct TransitionRecord {
+    std::int64_t groupNumber = 0;
+    bool fade = false;               // FADE, else MIX
+    std::int64_t startLine = 0;      // line number of the opening line
+    std::uint32_t startTimecode = 0; // its raw timecode, digits as read
+    std::int32_t startFields = 0;    // the same in fields since 00:00:00:00
+    std::int64_t xferLine = 0;
+    std::int64_t routerLine = 0;           // first router line
+    std::int64_t delays[kDelayCount] = {}; // in fields
+    bool sniffSeen = false;
+    bool reported = false; // negative Rev2Router or a new extreme, whatever summaryMode
+};
+
+/// A file's figures as its run summary prints them.
+struct FileSummaryFigures {
+    struct Delay {
+        std::int64_t min, max, avg;
+    };
+    std::int64_t lines = 0;
+    std::int64_t transitions = 0;
+    std::int64_t startlines = 0;
+    std::int64_t blockErrors = 0;
+    Delay delays[kDelayCount] = {}; // meaningful only when transitions > 0
+};
+
+class TransitionObserver {
+  public:
+    virtual ~TransitionObserver() = default;
+    virtual void beginFile(std::string_view name) = 0;
+    virtual void group(const TransitionRecord& record) = 0;
+    virtual void endFile(const FileSummaryFigures& summary) = 0;
+};
+
+void addTransitionObserver(TransitionObserver& observer);
+void clearTransitionObservers();
+
+/// The runner, around each ROUTER TAKES file: `name` as its banner shows it.
+void beginTransitionFile(std::string_view name);
+/// The runner, after the run summary: hands on the figures of fileStats.
+void endTransitionFile();
+
+/// Group timing, once per group handed to it, with the delays it folded in
+/// and its report decision; the rest is read from the stored slots.
+void logTimedGroup(bool fade, std::int64_t groupNumber, const std::int64_t (&delays)[kDelayCount],
+                   bool reported, int sniffSeen);
+
+} // namespace qv

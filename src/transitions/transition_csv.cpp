@@ -1,0 +1,73 @@
+#include "transitions/transition_csv.h"
+
+#include <cstdio>
+
+namespace qv {
+
+namespace {
+
+constexpr std::string_view kHeader = "file,group,kind,start_line,start_tc,xfer_line,rtr1_line,"
+                                     "rev2router,rtrcmd2status,rtrcmd2mx,sniff\r\n";
+
+void appendNumber(std::string& out, std::int64_t value) {
+    char text[24];
+    const int n = std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
+    out.append(text, static_cast<std::size_t>(n));
+}
+
+} // namespace
+
+void appendCsvField(std::string& out, std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += field;
+        return;
+    }
+    out += '"';
+    for (char c : field) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+void appendTimecodeText(std::string& out, std::uint32_t raw) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    for (int pair = 3; pair >= 0; --pair) {
+        const unsigned byte = (raw >> (pair * 8)) & 0xFFu;
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 0x0Fu];
+        if (pair > 0)
+            out += ':';
+    }
+}
+
+TransitionCsv::TransitionCsv(const std::string& path) : file_(path.c_str()) {
+    file_.writeRaw(kHeader);
+}
+
+void TransitionCsv::beginFile(std::string_view name) {
+    fileField_.clear();
+    appendCsvField(fileField_, name);
+}
+
+void TransitionCsv::group(const TransitionRecord& record) {
+    std::string& row = row_;
+    row.clear();
+    row += fileField_;
+    row += ',';
+    appendNumber(row, record.groupNumber);
+    row += record.fade ? ",FADE," : ",MIX,";
+    appendNumber(row, record.startLine);
+    row += ',';
+    appendTimecodeText(row, record.startTimecode);
+    for (std::int64_t value : {record.xferLine, record.routerLine, record.delays[0],
+                               record.delays[1], record.delays[2]}) {
+        row += ',';
+        appendNumber(row, value);
+    }
+    row += record.sniffSeen ? ",YES\r\n" : ",NO\r\n";
+    file_.writeRaw(row);
+}
+
+} // namespace qv

@@ -1,15 +1,34 @@
 #!/usr/bin/env python3
-"""Writes sample/sample.log: a small, deterministic automation log.
+"""Writes sample/sample.log: a deterministic automation log of four hours.
+
+    python3 sample/make_sample.py > sample/sample.log
+    python3 sample/make_sample.py --hours 0 24 --gap 1 12 > day.log   # ~10k transitions
 
 Layout of every line: date, time, process (8 wide), message (34 wide), so
 that the BCD timecode stands at columns 65 to 72, then free text.
+
+The transitions of WQVX carry delays with a story, so that the delay chart
+(/plot) shows something: RtrCmd2Status drifts up over the morning, the router
+is slow between 03:00 and 03:20 (RtrCmd2MX and RtrCmd2Status jump), and now
+and then the reverse-bus line comes before the router line (a negative
+Rev2Router). Other processes, refreshes and broken fades are mixed in.
 """
+import argparse
 import random
 import sys
 
+parser = argparse.ArgumentParser(description="Writes a sample log to standard output.")
+parser.add_argument("--hours", type=float, nargs=2, default=[2, 6], metavar=("FROM", "TO"),
+                    help="time of day the log spans (default 2 6)")
+parser.add_argument("--gap", type=int, nargs=2, default=[20, 100], metavar=("MIN", "MAX"),
+                    help="seconds between takes (default 20 100)")
+args = parser.parse_args()
+
 rng = random.Random(8)
 out = []
-fields = 3 * 3600 * 60  # 03:00:00:00, in fields
+START = int(args.hours[0] * 216000)  # fields
+END = int(args.hours[1] * 216000)
+clock = START  # the time of the line being written, in fields
 
 
 def tc(f):
@@ -19,14 +38,16 @@ def tc(f):
     return "%02d%02d%02d%02d" % (h, m, s, rest // 2)
 
 
-def line(proc, msg, tail=""):
-    global fields
-    fields += rng.randint(1, 4) * 2
-    h, rest = divmod(fields, 216000)
+def line(proc, msg, tail="", at=None):
+    """Writes one line; its timecode is `at` (fields) or the running clock."""
+    global clock
+    clock += rng.randint(1, 4) * 2
+    h, rest = divmod(clock, 216000)
     m, rest = divmod(rest, 3600)
     s, rest = divmod(rest, 60)
-    clock = "%02d:%02d:%02d.%03d" % (h, m, s, rest * 1000 // 60)
-    out.append("12/08/26 %s %-8s %-34s%s %s" % (clock, proc, msg, tc(fields), tail))
+    stamp = "%02d:%02d:%02d.%03d" % (h, m, s, rest * 1000 // 60)
+    code = tc(clock if at is None else at)
+    out.append("12/08/26 %s %-8s %-34s%s %s" % (stamp, proc, msg, code, tail))
 
 
 def noise():
@@ -44,43 +65,59 @@ def noise():
             line("KQVX", "STATUS heartbeat", "load %d%%" % rng.randint(1, 90))
 
 
-def router():
-    line("RTRCTL", "RTR TAKE", "dst 0130 src %04d lev 00" % rng.randint(1, 64))
+def delays():
+    """Frames from XFER to the router line and to DBGRTRTIME, and from the
+    router line to the reverse line, for a transition starting now."""
+    hours = (clock - START) / 216000.0
+    slow = 3 * 216000 <= clock < 3 * 216000 + 20 * 3600
+    to_router = rng.randint(2, 5) + (rng.randint(6, 12) if slow else 0)
+    to_status = int(8 + 2.5 * hours) + rng.randint(0, 3) + (rng.randint(4, 8) if slow else 0)
+    to_reverse = rng.randint(-3, -1) if rng.random() < 0.06 else rng.randint(1, 6)
+    return to_router * 2, to_status * 2, to_reverse * 2
+
+
+def router(at):
+    line("RTRCTL", "RTR TAKE", "dst 0130 src %04d lev 00" % rng.randint(1, 64), at)
 
 
 def fade(proc):
     line(proc, "DOFADE:START", "fade %d" % rng.randint(1, 30))
     noise()
+    to_router, to_status, to_reverse = delays()
     line(proc, "XFER XITION", "to pgm")
-    router()
-    line(proc, "goto REV-BUS")
-    line(proc, "goto REV-BLK")
-    line(proc, "DBGRTRTIME", "rtr %d" % rng.randint(1, 9))
+    xfer = clock
+    router(xfer + to_router)
+    line(proc, "goto REV-BUS", at=xfer + to_router + 2)
+    line(proc, "goto REV-BLK", at=xfer + to_router + to_reverse)
+    line(proc, "DBGRTRTIME", "rtr %d" % rng.randint(1, 9), xfer + to_status)
     noise()
-    line(proc, "DOFADE:DONE")
+    line(proc, "DOFADE:DONE", at=max(clock, xfer + to_status + 4))
 
 
 def mix(proc):
+    to_router, to_status, to_reverse = delays()
     line(proc, "XFER XITION", "mix")
-    line(proc, "DOMIX:swrtr goto rev-bus")
-    router()
+    xfer = clock
+    line(proc, "DOMIX:swrtr goto rev-bus", at=xfer + to_router + to_reverse)
+    router(xfer + to_router)
     noise()
-    line(proc, "DBGRTRTIME", "rtr %d" % rng.randint(1, 9))
-    line(proc, "DOMIX:swrtr trans done")
+    line(proc, "DBGRTRTIME", "rtr %d" % rng.randint(1, 9), xfer + to_status)
+    line(proc, "DOMIX:swrtr trans done", at=max(clock, xfer + to_status + 4))
 
 
-for i in range(40):
+while clock < END:
     noise()
-    pick = rng.randint(0, 9)
-    if pick < 4:
+    pick = rng.randint(0, 19)
+    if pick < 9:
         fade("WQVX")
-    elif pick < 7:
+    elif pick < 16:
         mix("WQVX")
-    elif pick < 8:
+    elif pick < 18:
         fade("KQVX")
     else:
         # a fade broken off by the next start
         line("WQVX", "DOFADE:START", "aborted")
         line("WQVX", "XFER XITION", "to pgm")
+    clock += rng.randint(args.gap[0], args.gap[1]) * 60  # the next take
 
 sys.stdout.buffer.write(("\r\n".join(out) + "\r\n").encode())

@@ -23,6 +23,7 @@ constexpr double kHistWidth = 105;
 constexpr double kHistGap = 12;
 constexpr double kHistRight = kHistLeft + 3 * kHistWidth + 2 * kHistGap;
 constexpr int kMaxBins = 40;
+constexpr std::size_t kMaxRingColumns = 120;
 
 // The scales that the series, the histograms and the axes share.
 struct Frame {
@@ -49,7 +50,7 @@ Frame makeFrame(const std::vector<ChartPoint>& points) {
             high = std::max(high, delay);
         }
     }
-    return {timeAxis(first, last), valueAxis(low / 2.0, high / 2.0, 0.5, 6)};
+    return {timeAxis(first, last), valueAxis(low / 2.0, high / 2.0, 1, 6)};
 }
 
 // The groups of one pixel column: per delay the range of all of them and
@@ -125,7 +126,7 @@ void appendLegend(std::string& out, const FileSummaryFigures& s) {
     appendText(out, 710, 62, "", "average");
     out += "<circle cx=\"790\" cy=\"58\" r=\"5\" fill=\"none\" stroke=\"#000\" "
            "stroke-width=\"1.6\"/>\n";
-    appendText(out, 800, 62, "", "reported (negative Rev2Router or new extreme)");
+    appendText(out, 800, 62, "", "reported group");
 }
 
 void appendValueGrid(std::string& out, const Frame& f) {
@@ -196,8 +197,26 @@ void appendRing(std::string& out, std::size_t column, double y) {
     out += "\" r=\"5\"/>";
 }
 
-// Rings around the smallest and largest delay of a column's reported groups.
+std::size_t reportedColumns(const std::vector<Column>& columns) {
+    return static_cast<std::size_t>(std::count_if(columns.begin(), columns.end(),
+                                                  [](const Column& c) { return c.reported > 0; }));
+}
+
+// A tick above the plot for every column with reported groups and, while
+// they are few enough to stay legible, rings around the smallest and the
+// largest delay of those groups.
 void appendReported(std::string& out, const std::vector<Column>& columns, const Frame& f) {
+    out += "<path stroke=\"#000\" d=\"";
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (columns[c].reported == 0)
+            continue;
+        out += 'M';
+        appendDecimal(out, kPlotLeft + double(c) + 0.5);
+        out += " 69v8";
+    }
+    out += "\"/>\n";
+    if (reportedColumns(columns) > kMaxRingColumns)
+        return;
     out += "<g fill=\"none\" stroke=\"#000\" stroke-width=\"1.6\">";
     for (std::size_t c = 0; c < columns.size(); ++c) {
         if (columns[c].reported == 0)
@@ -219,22 +238,29 @@ void appendAverages(std::string& out, const FileSummaryFigures& s, const Frame& 
                      kPlotLeft, f.y(double(s.delays[d].avg)), kPlotRight, kColours[d]);
 }
 
-// Bins in whole fields over the value axis, at most kMaxBins of them.
+// Bins of whole frames centred on multiples of their width from the axis
+// bottom, at most about kMaxBins of them: every timecode is a whole number of
+// frames, so finer bins would only comb.
 struct Bins {
-    std::int64_t low;   // fields
+    std::int64_t low;   // centre of bin 0, fields
     std::int64_t width; // fields
     int count;
 
     int of(std::int32_t fields) const {
-        return static_cast<int>(std::clamp<std::int64_t>((fields - low) / width, 0, count - 1));
+        const std::int64_t bin = (fields - low + width / 2) / width;
+        return static_cast<int>(std::clamp<std::int64_t>(bin, 0, count - 1));
+    }
+    double edge(int bin, int side) const { // side -1 lower, +1 upper, fields
+        return double(low + bin * width) + side * width / 2.0;
     }
 };
 
 Bins makeBins(const Frame& f) {
     const auto low = static_cast<std::int64_t>(std::llround(f.frames.lo * 2));
     const auto span = static_cast<std::int64_t>(std::llround(f.frames.hi * 2)) - low;
-    const std::int64_t width = std::max<std::int64_t>(1, (span + kMaxBins - 1) / kMaxBins);
-    return {low, width, static_cast<int>((span + width - 1) / width)};
+    const std::int64_t frames = (span / 2 + kMaxBins - 1) / kMaxBins;
+    const std::int64_t width = 2 * std::max<std::int64_t>(1, frames);
+    return {low, width, static_cast<int>(span / width) + 1};
 }
 
 // One horizontal histogram per delay beside the plot, on the plot's y axis.
@@ -253,8 +279,8 @@ void appendHistograms(std::string& out, const std::vector<ChartPoint>& points, c
             const std::int32_t n = first[b];
             if (n == 0)
                 continue;
-            const double top = std::max(kPlotTop, f.y(double(bins.low + (b + 1) * bins.width)));
-            const double bottom = f.y(double(bins.low + b * bins.width));
+            const double top = std::max(kPlotTop, f.y(bins.edge(b, 1)));
+            const double bottom = std::min(kPlotBottom, f.y(bins.edge(b, -1)));
             appendFormat(out, "M%.0f %.1fh%.1fV%.1fH%.0fz", left, top,
                          std::max(0.5, kHistWidth * n / peak), bottom, left);
         }
@@ -266,23 +292,26 @@ void appendHistograms(std::string& out, const std::vector<ChartPoint>& points, c
         appendText(out, left, kPlotBottom + 32, "",
                    textf("peak %lld per bin", static_cast<long long>(peak)));
     }
-    appendText(out, kHistLeft, kPlotBottom + 48, " font-size=\"11\" fill=\"#555\"",
-               textf("bins of %lld field%s", static_cast<long long>(bins.width),
-                     bins.width == 1 ? "" : "s"));
+    appendText(out, kHistLeft, kPlotTop - 5, " font-size=\"11\" fill=\"#555\"",
+               textf("histograms, bins of %lld frame%s", static_cast<long long>(bins.width / 2),
+                     bins.width == 2 ? "" : "s"));
 }
 
-void appendThinningNote(std::string& out, std::size_t groups, const std::vector<Column>& columns) {
+void appendNotes(std::string& out, std::size_t groups, const std::vector<Column>& columns) {
     const bool merged =
         std::any_of(columns.begin(), columns.end(), [](const Column& c) { return c.count > 1; });
-    const std::string note =
-        merged ? textf("%zu groups in %d pixel columns: each column shows the smallest to "
-                       "the largest delay of its groups",
+    std::string note =
+        merged ? textf("%zu groups in %d pixel columns: each column shows the smallest to the "
+                       "largest delay of its groups.",
                        groups, kPlotColumns)
-               : textf("%zu groups, each drawn as a dot", groups);
-    appendText(out, kPlotRight, kPlotBottom + 34,
-               " text-anchor=\"end\" font-size=\"11\" "
-               "fill=\"#555\"",
-               note);
+               : textf("%zu groups, each drawn as a dot.", groups);
+    if (reportedColumns(columns) > kMaxRingColumns)
+        note += " Reported groups (negative Rev2Router or a new extreme): too many to ring, see "
+                "the ticks above the plot.";
+    else
+        note += " Reported groups (negative Rev2Router or a new extreme) are ringed and ticked "
+                "above the plot.";
+    appendText(out, kPlotLeft, kPlotBottom + 52, " font-size=\"11\" fill=\"#555\"", note);
 }
 
 } // namespace
@@ -306,10 +335,10 @@ void appendPanel(std::string& out, std::string_view fileName, const FileSummaryF
     appendValueGrid(out, frame);
     appendTimeGrid(out, frame);
     appendHistograms(out, points, frame);
-    appendAverages(out, summary, frame);
     appendSeries(out, columns, frame);
+    appendAverages(out, summary, frame); // over the dots, to stay visible
     appendReported(out, columns, frame);
-    appendThinningNote(out, points.size(), columns);
+    appendNotes(out, points.size(), columns);
 }
 
 } // namespace qv

@@ -1,7 +1,7 @@
 #include "transitions/group_log.h"
 
-#include "scans/line_match.h"
 #include "transitions/analysis_state.h"
+#include "transitions/group_timing.h"
 
 #include <vector>
 
@@ -12,21 +12,6 @@ namespace {
 std::vector<TransitionObserver*>& observers() {
     static std::vector<TransitionObserver*> list;
     return list;
-}
-
-std::int32_t rawTimecode(const GroupSlot& slot) {
-    constexpr std::size_t column = 65;
-    const std::string_view line = slot.view();
-    return line.size() <= column ? 0 : parseLong32(line.substr(column, 8), 16);
-}
-
-std::int32_t fieldsOf(std::int32_t raw) {
-    const auto bits = static_cast<std::uint32_t>(raw);
-    const auto pair = [bits](int shift) {
-        const auto digits = static_cast<std::int32_t>((bits >> shift) & 0xFF);
-        return 10 * (digits >> 4) + (digits & 0x0F);
-    };
-    return pair(24) * 216000 + pair(16) * 3600 + pair(8) * 60 + pair(0) * 2;
 }
 
 FileSummaryFigures::Delay summaryDelay(const DeltaStat& stat, std::int64_t transitions) {
@@ -71,13 +56,13 @@ void logTimedGroup(bool fade, std::int64_t groupNumber, const std::int64_t (&del
     const GroupSlot* slots = transitionGroup.slots;
     // A mix opens with its XFER line; the START slot then holds an older fade.
     const GroupSlot& opening = slots[fade ? START : XFER];
-    const std::int32_t raw = rawTimecode(opening);
+    const std::int32_t raw = readTimecode(opening);
     TransitionRecord record;
     record.groupNumber = groupNumber;
     record.fade = fade;
     record.startLine = opening.lineNumber;
     record.startTimecode = static_cast<std::uint32_t>(raw);
-    record.startFields = fieldsOf(raw);
+    record.startFields = timecodeToFields(raw);
     record.xferLine = slots[XFER].lineNumber;
     record.routerLine = slots[ROUTER_01].lineNumber;
     for (int d = 0; d < kDelayCount; ++d)

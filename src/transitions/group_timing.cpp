@@ -2,6 +2,7 @@
 
 #include "frontend/report.h"
 #include "scans/line_match.h"
+#include "transitions/group_log.h"
 
 namespace qv {
 
@@ -149,7 +150,10 @@ void printMixReport(std::int64_t groupNumber, int sniffSeen) {
 }
 
 void analyzeGroup(GroupType type, std::int64_t groupNumber, int summaryMode, int sniffSeen) {
-    const bool report = updateStatistics(computeGroupDelays(type));
+    const GroupDelays d = computeGroupDelays(type);
+    const bool report = updateStatistics(d);
+    logTimedGroup(type == GroupType::Fade, groupNumber,
+                  {d.rev2Router, d.rtrCmd2Status, d.rtrCmd2MX}, report, sniffSeen);
     if (summaryMode != 0 || !report)
         return;
     if (type == GroupType::Fade)

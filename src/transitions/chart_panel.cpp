@@ -304,7 +304,8 @@ void appendNotes(std::string& out, std::size_t groups, const std::vector<Column>
         merged ? textf("%zu groups in %d pixel columns: each column shows the smallest to the "
                        "largest delay of its groups.",
                        groups, kPlotColumns)
-               : textf("%zu groups, each drawn as a dot.", groups);
+        : groups == 1 ? std::string("1 group, drawn as a dot.")
+                      : textf("%zu groups, each drawn as a dot.", groups);
     if (reportedColumns(columns) > kMaxRingColumns)
         note += " Reported groups (negative Rev2Router or a new extreme): too many to ring, see "
                 "the ticks above the plot.";

@@ -1,0 +1,446 @@
+// The transitions CSV and the delay chart, end to end through runProgram on
+// generated logs, and the formatting they rest on.
+#include "frontend/program.h"
+#include "frontend/report.h"
+#include "transitions/analysis_state.h"
+#include "transitions/chart_format.h"
+#include "transitions/transition_csv.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string csvField(std::string_view text) {
+    std::string out;
+    appendCsvField(out, text);
+    return out;
+}
+
+TEST(TransitionCsv, FieldsAreQuotedOnlyWhenNeeded) {
+    EXPECT_EQ(csvField("logs/a.log"), "logs/a.log");
+    EXPECT_EQ(csvField(""), "");
+    EXPECT_EQ(csvField("a,b.log"), "\"a,b.log\"");
+    EXPECT_EQ(csvField("say \"hi\".log"), "\"say \"\"hi\"\".log\"");
+    EXPECT_EQ(csvField("a\rb"), "\"a\rb\"");
+    EXPECT_EQ(csvField("a\nb"), "\"a\nb\"");
+    EXPECT_EQ(csvField("\""), "\"\"\"\"");
+}
+
+std::string timecodeText(std::uint32_t raw) {
+    std::string out;
+    appendTimecodeText(out, raw);
+    return out;
+}
+
+TEST(TransitionCsv, TimecodeShowsTheDigitsAsRead) {
+    EXPECT_EQ(timecodeText(0x01023004u), "01:02:30:04");
+    EXPECT_EQ(timecodeText(0u), "00:00:00:00");
+    EXPECT_EQ(timecodeText(0x0000001Au), "00:00:00:1a");
+    EXPECT_EQ(timecodeText(0x7FFFFFFFu), "7f:ff:ff:ff");
+    EXPECT_EQ(timecodeText(0xFFFFFFFEu), "ff:ff:ff:fe");
+}
+
+std::string xmlText(std::string_view bytes) {
+    std::string out;
+    appendXmlText(out, bytes);
+    return out;
+}
+
+TEST(ChartFormat, XmlTextIsAlwaysWellFormed) {
+    EXPECT_EQ(xmlText("it's <a> & \"b\""), "it&apos;s &lt;a&gt; &amp; &quot;b&quot;");
+    EXPECT_EQ(xmlText("caf\xC3\xA9"), "caf\xC3\xA9");           // UTF-8 passes
+    EXPECT_EQ(xmlText("caf\xE9.log"), "caf&#xE9;.log");         // a Latin-1 byte
+    EXPECT_EQ(xmlText("\xC0\x80"), "&#xC0;&#x80;");             // overlong NUL
+    EXPECT_EQ(xmlText("\xE2\x82"), "&#xE2;&#x82;");             // cut short
+    EXPECT_EQ(xmlText("\xED\xA0\x80"), "&#xED;&#xA0;&#x80;");   // surrogate
+    EXPECT_EQ(xmlText("\xF0\x9F\x93\x88"), "\xF0\x9F\x93\x88"); // beyond the BMP
+    EXPECT_EQ(xmlText(std::string_view("a\x01\tb", 4)), "a&#xFFFD;&#xFFFD;b");
+}
+
+TEST(ChartFormat, DecimalsAndTimeLabels) {
+    const auto decimal = [](double value) {
+        std::string out;
+        appendDecimal(out, value);
+        return out;
+    };
+    EXPECT_EQ(decimal(3), "3");
+    EXPECT_EQ(decimal(2.5), "2.5");
+    EXPECT_EQ(decimal(-0.01), "0");
+    EXPECT_EQ(decimal(-7.25), "-7.2");
+    EXPECT_EQ(timeLabel(3 * 216000 + 5 * 3600 + 7 * 60 + 59, true), "03:05:07");
+    EXPECT_EQ(timeLabel(23 * 216000 + 59 * 3600, false), "23:59");
+    EXPECT_EQ(timeLabel(30 * 216000, false), "30:00"); // BCD digits above 9 run past a day
+}
+
+TEST(ChartFormat, AxesCoverTheDataInRoundSteps) {
+    ValueAxis v = valueAxis(-3, 22, 1, 6);
+    EXPECT_EQ(v.lo, -5);
+    EXPECT_EQ(v.hi, 25);
+    EXPECT_EQ(v.step, 5);
+    v = valueAxis(0, 0, 1, 6); // one value still gets an interval
+    EXPECT_EQ(v.lo, 0);
+    EXPECT_EQ(v.hi, 1);
+    v = valueAxis(0, 4.5, 1, 6);
+    EXPECT_EQ(v.step, 1);
+    EXPECT_EQ(v.hi, 5);
+    TimeAxis t = timeAxis(2 * 216000 + 100, 6 * 216000 - 100); // 02:00 to 06:00
+    EXPECT_EQ(t.lo, 2 * 216000);
+    EXPECT_EQ(t.hi, 6 * 216000);
+    EXPECT_EQ(t.step, 1800 * 60);
+    EXPECT_FALSE(t.seconds);
+    t = timeAxis(216000 + 90, 216000 + 90); // a single group
+    EXPECT_EQ(t.lo, 216000 + 60);
+    EXPECT_EQ(t.hi, 216000 + 120);
+    EXPECT_TRUE(t.seconds);
+    t = timeAxis(0, 24 * 216000);
+    EXPECT_EQ(t.step, 10800 * 60);
+    EXPECT_EQ(t.hi, 24 * 216000);
+}
+
+// A log whose groups are known: each line is laid out so that its timecode
+// stands at columns 65 to 72.
+class LogMaker {
+  public:
+    explicit LogMaker(unsigned seed) : rng_(seed) {}
+
+    struct Expected {
+        bool fade;
+        std::int64_t startLine, xferLine, routerLine;
+        std::int64_t delays[3];
+        bool sniff;
+        std::string startTc;
+    };
+
+    std::string text;
+    std::vector<Expected> groups;
+    int broken = 0;
+
+    void make(int count) {
+        for (int i = 0; i < count; ++i) {
+            clock_ += 2 * (30 + pick(600));
+            noise();
+            const bool breaks = pick(10) == 0;
+            if (breaks) // broken off by the start of the next fade
+                add("WQVX", "DOFADE:START", clock_, "broken");
+            broken += breaks ? 1 : 0;
+            if (!breaks && pick(3) == 0)
+                mix();
+            else
+                fade();
+        }
+    }
+
+  private:
+    static constexpr const char* kTcText = "%02d:%02d:%02d:%02d";
+    std::mt19937 rng_;
+    std::int64_t clock_ = 1 * 216000;
+    std::int64_t lines_ = 0;
+
+    int pick(int n) { return static_cast<int>(rng_() % static_cast<unsigned>(n)); }
+
+    static std::string timecode(std::int64_t fields, const char* format = "%02d%02d%02d%02d") {
+        char text[16];
+        std::snprintf(text, sizeof text, format, int(fields / 216000), int(fields / 3600 % 60),
+                      int(fields / 60 % 60), int(fields % 60 / 2));
+        return text;
+    }
+    std::int64_t add(const char* proc, const char* msg, std::int64_t fields,
+                     const char* tail = "") {
+        char prefix[80];
+        std::snprintf(prefix, sizeof prefix, "12/08/26 01:00:00.000 %-8s %-34s", proc, msg);
+        text += std::string(prefix) + timecode(fields) + " " + tail + "\n";
+        return ++lines_;
+    }
+    void noise() {
+        for (int n = pick(3); n > 0; --n)
+            add("SWITCH", "TAKE bus A", clock_, "pst src 0006");
+    }
+    // Delays in fields: router after XFER, reverse line after router (may be
+    // negative), DBGRTRTIME after XFER.
+    void delays(std::int64_t& toRouter, std::int64_t& toReverse, std::int64_t& toStatus) {
+        toRouter = 2 * (1 + pick(12));
+        toReverse = 2 * (pick(14) - 4);
+        toStatus = 2 * (4 + pick(30));
+    }
+    void fade() {
+        std::int64_t toRouter, toReverse, toStatus;
+        delays(toRouter, toReverse, toStatus);
+        Expected e{true,
+                   add("WQVX", "DOFADE:START", clock_, "fade"),
+                   0,
+                   0,
+                   {},
+                   false,
+                   timecode(clock_, kTcText)};
+        const std::int64_t xfer = clock_ + 10;
+        e.xferLine = add("WQVX", "XFER XITION", xfer);
+        e.routerLine = add("RTRCTL", "RTR TAKE", xfer + toRouter, "dst 0130 src 0001 lev 00");
+        add("WQVX", "goto REV-BUS", xfer + toRouter + 2);
+        add("WQVX", "goto REV-BLK", xfer + toRouter + toReverse);
+        add("WQVX", "DBGRTRTIME", xfer + toStatus);
+        e.sniff = pick(4) == 0;
+        if (e.sniff)
+            add("KQVX", "SNIFFER STATUS ok", xfer);
+        add("WQVX", "DOFADE:DONE", xfer + toStatus + 4);
+        e.delays[0] = toReverse;
+        e.delays[1] = toStatus;
+        e.delays[2] = toRouter;
+        groups.push_back(e);
+    }
+    void mix() {
+        std::int64_t toRouter, toReverse, toStatus;
+        delays(toRouter, toReverse, toStatus);
+        const std::int64_t xfer = clock_;
+        Expected e{false,
+                   add("WQVX", "XFER XITION", xfer, "mix"),
+                   0,
+                   0,
+                   {},
+                   false,
+                   timecode(xfer, kTcText)};
+        e.xferLine = e.startLine;
+        add("WQVX", "DOMIX:swrtr goto rev-bus", xfer + toRouter + toReverse);
+        e.routerLine = add("RTRCTL", "RTR TAKE", xfer + toRouter, "dst 0130 src 0002 lev 00");
+        add("WQVX", "DBGRTRTIME", xfer + toStatus);
+        add("WQVX", "DOMIX:swrtr trans done", xfer + toStatus + 4);
+        e.delays[0] = toReverse;
+        e.delays[1] = toStatus;
+        e.delays[2] = toRouter;
+        groups.push_back(e);
+    }
+};
+
+// Each test runs in a scratch directory of its own, removed afterwards, so
+// that names stay short (settings fields truncate long ones).
+class SideOutputs : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        home_ = fs::current_path();
+        dir_ = fs::temp_directory_path() / (std::string("qv_side_") + info->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        fs::current_path(dir_);
+    }
+    void TearDown() override {
+        fs::current_path(home_);
+        fs::remove_all(dir_);
+    }
+
+    static void writeFile(const std::string& name, const std::string& bytes) {
+        std::ofstream(name, std::ios::binary) << bytes;
+    }
+    static std::string readFile(const std::string& name) {
+        std::ifstream in(name, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    // Runs the program with console output caught; returns the exit code.
+    int run(std::vector<std::string> args) {
+        args.insert(args.begin(), "quorvex");
+        std::vector<const char*> argv;
+        for (const std::string& arg : args)
+            argv.push_back(arg.c_str());
+        std::FILE* sink = std::tmpfile();
+        setConsoleStream(sink);
+        const int code = runProgram(static_cast<int>(argv.size()), argv.data());
+        setConsoleStream(nullptr);
+        std::rewind(sink);
+        console.clear();
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, sink)) > 0;)
+            console.append(buffer, n);
+        std::fclose(sink);
+        return code;
+    }
+
+    std::string console;
+    fs::path home_;
+    fs::path dir_;
+};
+
+struct CsvRow {
+    std::vector<std::string> fields;
+};
+
+// RFC 4180 reader: rows end in CRLF, quoted fields may hold anything.
+std::vector<CsvRow> parseCsv(const std::string& text) {
+    std::vector<CsvRow> rows(1);
+    std::string field;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
+                field += text[++i];
+            else if (c == '"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            rows.back().fields.push_back(field);
+            field.clear();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            rows.back().fields.push_back(field);
+            field.clear();
+            rows.emplace_back();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    rows.pop_back(); // after the last CRLF
+    return rows;
+}
+
+// min/max/avg of one delay as the run summary prints it.
+std::string summaryRow(const std::vector<CsvRow>& rows, std::size_t column) {
+    long long min = 65535, max = 0, sum = 0;
+    for (const CsvRow& row : rows) {
+        const long long value = std::stoll(row.fields[column]);
+        min = std::min(min, value);
+        max = std::max(max, value);
+        sum += value;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "[%3lld %3lld %2lld]", min, max,
+                  sum / static_cast<long long>(rows.size()));
+    return text;
+}
+
+TEST_F(SideOutputs, CsvRowsAddUpToTheRunSummary) {
+    LogMaker maker(7);
+    maker.make(400);
+    writeFile("day.log", maker.text);
+    ASSERT_EQ(run({"day.log", "/sum", "/csv", "rows.csv"}), 0);
+    std::vector<CsvRow> rows = parseCsv(readFile("rows.csv"));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front().fields.size(), 11u);
+    rows.erase(rows.begin()); // header
+    ASSERT_EQ(rows.size(), maker.groups.size());
+    long long sums[3] = {};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::vector<std::string>& f = rows[i].fields;
+        const LogMaker::Expected& e = maker.groups[i];
+        ASSERT_EQ(f.size(), 11u);
+        EXPECT_EQ(f[0], "day.log");
+        EXPECT_EQ(f[1], std::to_string(i));
+        EXPECT_EQ(f[2], e.fade ? "FADE" : "MIX");
+        EXPECT_EQ(f[3], std::to_string(e.startLine));
+        EXPECT_EQ(f[4], e.startTc);
+        EXPECT_EQ(f[5], std::to_string(e.xferLine));
+        EXPECT_EQ(f[6], std::to_string(e.routerLine));
+        for (int d = 0; d < 3; ++d) {
+            EXPECT_EQ(f[7 + static_cast<std::size_t>(d)], std::to_string(e.delays[d])) << i;
+            sums[d] += std::stoll(f[7 + static_cast<std::size_t>(d)]);
+        }
+        EXPECT_EQ(f[10], e.sniff ? "YES" : "NO");
+    }
+    EXPECT_EQ(sums[0], fileStats.Rev2Router.sum);
+    EXPECT_EQ(sums[1], fileStats.RtrCmd2Status.sum);
+    EXPECT_EQ(sums[2], fileStats.RtrCmd2MX.sum);
+    EXPECT_NE(console.find("\tRev2Router    delta[min/max/avg] " + summaryRow(rows, 7)),
+              std::string::npos);
+    EXPECT_NE(console.find("\tRtrCmd2Status delta[min/max/avg] " + summaryRow(rows, 8)),
+              std::string::npos);
+    EXPECT_NE(console.find("\tRtrCmd2MX     delta[min/max/avg] " + summaryRow(rows, 9)),
+              std::string::npos);
+}
+
+TEST_F(SideOutputs, EveryFileOfAPatternRunGetsItsRowsAndPanel) {
+    LogMaker first(1), second(2);
+    first.make(30);
+    second.make(45);
+    writeFile("a.log", first.text);
+    writeFile("b.log", second.text);
+    writeFile("c.log", "no transitions here\n");
+    ASSERT_EQ(run({"*.log", "/multi", "/csv", "rows.csv", "/plot", "d.svg"}), 0);
+    std::vector<CsvRow> rows = parseCsv(readFile("rows.csv"));
+    rows.erase(rows.begin());
+    const auto rowsOf = [&rows](const std::string& file) {
+        return std::count_if(rows.begin(), rows.end(),
+                             [&file](const CsvRow& r) { return r.fields[0] == file; });
+    };
+    EXPECT_EQ(rowsOf("a.log"), 30);
+    EXPECT_EQ(rowsOf("b.log"), 45);
+    EXPECT_EQ(rows.size(), 75u);
+    EXPECT_EQ(rows[30].fields[1], "0"); // group numbers restart per file
+    const std::string svg = readFile("d.svg");
+    const auto title = [](const std::string& file, const LogMaker& maker) {
+        return file + ": " + std::to_string(maker.groups.size()) + " transitions, " +
+               std::to_string(maker.broken) + " block errors";
+    };
+    ASSERT_GT(first.broken + second.broken, 0);
+    EXPECT_NE(svg.find(title("a.log", first)), std::string::npos);
+    EXPECT_NE(svg.find(title("b.log", second)), std::string::npos);
+    EXPECT_NE(svg.find("c.log: 0 transitions, 0 block errors, 1 lines"), std::string::npos);
+    EXPECT_NE(svg.find("no completed transitions"), std::string::npos);
+    EXPECT_NE(svg.find("30 groups, each drawn as a dot"), std::string::npos);
+    EXPECT_EQ(svg.find("<script"), std::string::npos);
+    EXPECT_EQ(svg.rfind("</svg>\n"), svg.size() - 7);
+}
+
+TEST_F(SideOutputs, FileNamesAreQuotedInTheCsvAndEscapedInTheChart) {
+#ifdef _WIN32
+    const std::string name = "it's&co,a.log"; // Windows names hold no quote
+    const std::string quoted = "\"it's&co,a.log\"";
+#else
+    const std::string name = "it's&co,\"a\".log";
+    const std::string quoted = "\"it's&co,\"\"a\"\".log\"";
+#endif
+    LogMaker maker(3);
+    maker.make(1);
+    writeFile(name, maker.text);
+    ASSERT_EQ(run({name, "/csv", "rows.csv", "/plot", "c.svg"}), 0);
+    const std::vector<CsvRow> rows = parseCsv(readFile("rows.csv"));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].fields[0], name);
+    const std::string csv = readFile("rows.csv");
+    EXPECT_EQ(csv.find(quoted + ",0,"), csv.find("\r\n") + 2); // the first row begins with it
+    const std::string svg = readFile("c.svg");
+    EXPECT_NE(svg.find("it&apos;s&amp;co,"), std::string::npos);
+    EXPECT_NE(svg.find("1 group, drawn as a dot"), std::string::npos);
+}
+
+TEST_F(SideOutputs, TenThousandGroupsKeepTheChartSmall) {
+    LogMaker maker(5);
+    maker.make(10000);
+    writeFile("big.log", maker.text);
+    ASSERT_EQ(run({"big.log", "/sum", "/plot", "big.svg"}), 0);
+    const std::string svg = readFile("big.svg");
+    EXPECT_NE(svg.find(": 10000 transitions"), std::string::npos);
+    EXPECT_NE(svg.find("10000 groups in 720 pixel columns"), std::string::npos);
+    EXPECT_LT(svg.size(), 150u * 1024);
+}
+
+TEST_F(SideOutputs, NamesThatWouldDestroyAFileAreRefused) {
+    writeFile("a.log", "x\n");
+    EXPECT_EQ(run({"a.log", "/csv", "a.log"}), 1);
+    EXPECT_EQ(console.substr(console.rfind("CSV")), "CSV file a.log is the log file\n");
+    EXPECT_EQ(readFile("a.log"), "x\n");
+    EXPECT_EQ(run({"a.log", "/plot", "a.log"}), 1);
+    EXPECT_EQ(readFile("a.log"), "x\n");
+    EXPECT_EQ(run({"a.log", "/on", "o.txt", "/csv", "o.txt"}), 1);
+    EXPECT_NE(console.find(" is the output file\n"), std::string::npos);
+    EXPECT_EQ(run({"a.log", "/csv", "r.csv", "/plot", "r.csv"}), 1);
+    EXPECT_NE(console.find("Chart file r.csv is the CSV file\n"), std::string::npos);
+}
+
+} // namespace
+} // namespace qv

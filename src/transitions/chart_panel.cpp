@@ -50,7 +50,11 @@ Frame makeFrame(const std::vector<ChartPoint>& points) {
             high = std::max(high, delay);
         }
     }
-    return {timeAxis(first, last), valueAxis(low / 2.0, high / 2.0, 1, 6)};
+    // A little headroom keeps the extreme dots off the frame; zero may stay
+    // the bottom edge.
+    const double pad = std::max(0.5, (high - low) / 2.0 * 0.04);
+    return {timeAxis(first, last),
+            valueAxis(low < 0 ? low / 2.0 - pad : 0.0, high / 2.0 + pad, 1, 6)};
 }
 
 // The groups of one pixel column: per delay the range of all of them and

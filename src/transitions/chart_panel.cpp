@@ -255,7 +255,7 @@ struct Bins {
         return static_cast<int>(std::clamp<std::int64_t>(bin, 0, count - 1));
     }
     double edge(int bin, int side) const { // side -1 lower, +1 upper, fields
-        return double(low + bin * width) + side * width / 2.0;
+        return double(low + bin * width) + side * double(width) / 2.0;
     }
 };
 
@@ -267,35 +267,38 @@ Bins makeBins(const Frame& f) {
     return {low, width, static_cast<int>(span / width) + 1};
 }
 
-// One horizontal histogram per delay beside the plot, on the plot's y axis.
+// One horizontal histogram beside the plot, on the plot's y axis.
+void appendHistogram(std::string& out, const std::int32_t* counts, int d, const Bins& bins,
+                     const Frame& f) {
+    const std::int32_t peak = *std::max_element(counts, counts + bins.count);
+    const double left = kHistLeft + d * (kHistWidth + kHistGap);
+    appendFormat(out, "<path fill=\"%s\" fill-opacity=\"0.85\" d=\"", kColours[d]);
+    for (int b = 0; b < bins.count; ++b) {
+        if (counts[b] == 0)
+            continue;
+        const double top = std::max(kPlotTop, f.y(bins.edge(b, 1)));
+        const double bottom = std::min(kPlotBottom, f.y(bins.edge(b, -1)));
+        appendFormat(out, "M%.0f %.1fh%.1fV%.1fH%.0fz", left, top,
+                     std::max(0.5, kHistWidth * counts[b] / peak), bottom, left);
+    }
+    out += "\"/>\n";
+    appendFormat(out, "<path d=\"M%.0f %.0fV%.0f\" stroke=\"#888\"/>\n", left, kPlotTop,
+                 kPlotBottom);
+    appendText(out, left, kPlotBottom + 16, textf(" fill=\"%s\"", kColours[d]).c_str(), kNames[d]);
+    appendText(out, left, kPlotBottom + 32, "",
+               textf("peak %lld per bin", static_cast<long long>(peak)));
+}
+
 void appendHistograms(std::string& out, const std::vector<ChartPoint>& points, const Frame& f) {
     const Bins bins = makeBins(f);
-    std::vector<std::int32_t> counts(static_cast<std::size_t>(bins.count) * kDelayCount);
+    const auto rowSize = static_cast<std::size_t>(bins.count);
+    std::vector<std::int32_t> counts(rowSize * kDelayCount);
     for (const ChartPoint& p : points)
         for (int d = 0; d < kDelayCount; ++d)
-            ++counts[static_cast<std::size_t>(d * bins.count + bins.of(p.delays[d]))];
-    for (int d = 0; d < kDelayCount; ++d) {
-        const auto first = counts.begin() + d * bins.count;
-        const std::int32_t peak = *std::max_element(first, first + bins.count);
-        const double left = kHistLeft + d * (kHistWidth + kHistGap);
-        appendFormat(out, "<path fill=\"%s\" fill-opacity=\"0.85\" d=\"", kColours[d]);
-        for (int b = 0; b < bins.count; ++b) {
-            const std::int32_t n = first[b];
-            if (n == 0)
-                continue;
-            const double top = std::max(kPlotTop, f.y(bins.edge(b, 1)));
-            const double bottom = std::min(kPlotBottom, f.y(bins.edge(b, -1)));
-            appendFormat(out, "M%.0f %.1fh%.1fV%.1fH%.0fz", left, top,
-                         std::max(0.5, kHistWidth * n / peak), bottom, left);
-        }
-        out += "\"/>\n";
-        appendFormat(out, "<path d=\"M%.0f %.0fV%.0f\" stroke=\"#888\"/>\n", left, kPlotTop,
-                     kPlotBottom);
-        appendText(out, left, kPlotBottom + 16, textf(" fill=\"%s\"", kColours[d]).c_str(),
-                   kNames[d]);
-        appendText(out, left, kPlotBottom + 32, "",
-                   textf("peak %lld per bin", static_cast<long long>(peak)));
-    }
+            ++counts[static_cast<std::size_t>(d) * rowSize +
+                     static_cast<std::size_t>(bins.of(p.delays[d]))];
+    for (int d = 0; d < kDelayCount; ++d)
+        appendHistogram(out, counts.data() + static_cast<std::size_t>(d) * rowSize, d, bins, f);
     appendText(out, kHistLeft, kPlotTop - 5, " font-size=\"11\" fill=\"#555\"",
                textf("histograms, bins of %lld frame%s", static_cast<long long>(bins.width / 2),
                      bins.width == 2 ? "" : "s"));

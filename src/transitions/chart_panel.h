@@ -20,6 +20,8 @@ struct ChartPoint {
     bool reported;
 };
 
+static_assert(sizeof(ChartPoint) <= 20);
+
 inline constexpr int kChartWidth = 1200;
 inline constexpr int kPanelHeight = 410;
 /// The plot is this many pixels wide; each pixel column is one bucket.

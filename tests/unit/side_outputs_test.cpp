@@ -442,5 +442,18 @@ TEST_F(SideOutputs, NamesThatWouldDestroyAFileAreRefused) {
     EXPECT_NE(console.find("Chart file r.csv is the CSV file\n"), std::string::npos);
 }
 
+TEST_F(SideOutputs, AFailedWriteEndsTheRunWithExitCode1) {
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full here";
+    LogMaker maker(4);
+    maker.make(3);
+    writeFile("a.log", maker.text);
+    EXPECT_EQ(run({"a.log", "/csv", "/dev/full"}), 1);
+    EXPECT_EQ(console.substr(console.rfind("Error")), "Error writing /dev/full\n");
+    EXPECT_EQ(run({"a.log", "/plot", "/dev/full"}), 1);
+    EXPECT_EQ(console.substr(console.rfind("Error")), "Error writing /dev/full\n");
+    EXPECT_NE(console.find("    Analyzed "), std::string::npos); // after the normal output
+}
+
 } // namespace
 } // namespace qv

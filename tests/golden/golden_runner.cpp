@@ -9,6 +9,10 @@
 //   expected/exit      exit code (0 when absent)
 //   expected/files/    each file must exist afterwards with exactly these bytes
 //   expected/absent    optional: names that must not exist afterwards
+//   expected-windows/  optional: with --windows, its stdout, exit, files/ and
+//                      absent replace those of expected/; `reason` says why
+//   skip-windows       optional: with --windows the case is skipped (exit 77);
+//                      its first line says why
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -30,7 +34,10 @@ struct Options {
     std::string launcher;
     bool update = false;
     bool crlfStdout = false; // a Windows C runtime writes "\r\n" to redirected stdout
+    bool windows = false;    // the binary is a Windows build
 };
+
+constexpr int kSkipped = 77; // CTest's SKIP_RETURN_CODE for these tests
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -116,6 +123,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.update = true;
         else if (arg == "--crlf-stdout")
             options.crlfStdout = true;
+        else if (arg == "--windows")
+            options.windows = true;
         else
             return false;
     }
@@ -151,23 +160,45 @@ std::string dropCR(const std::string& text) {
     return out;
 }
 
-} // namespace
+std::string firstLine(const fs::path& path) {
+    const std::vector<std::string> lines = readLines(path);
+    return lines.empty() ? std::string() : lines[0];
+}
 
-int main(int argc, char** argv) {
-    Options options;
-    if (!parseOptions(argc, argv, options)) {
-        std::cerr << "usage: golden_runner --binary PATH --case DIR [--launcher CMD] [--update]"
-                     " [--crlf-stdout]\n";
-        return 2;
+// Where a Windows build legitimately differs, the case says so in a file of
+// its own, with the reason; a case without a reason is an error.
+bool checkPlatformFiles(const Options& options, bool& skip) {
+    skip = false;
+    if (!options.windows)
+        return true;
+    const fs::path skipFile = options.caseDir / "skip-windows";
+    const fs::path reasonFile = options.caseDir / "expected-windows" / "reason";
+    if (fs::exists(skipFile)) {
+        skip = !firstLine(skipFile).empty();
+        if (skip)
+            std::cout << "skipped on Windows: " << firstLine(skipFile) << "\n";
+        else
+            std::cerr << "skip-windows must give the reason on its first line\n";
+        return skip;
     }
-    char pattern[] = "/tmp/qv-golden-XXXXXX";
-    if (!mkdtemp(pattern)) {
-        std::perror("mkdtemp");
-        return 2;
+    if (fs::exists(options.caseDir / "expected-windows") && firstLine(reasonFile).empty()) {
+        std::cerr << "expected-windows/reason must say why Windows differs\n";
+        return false;
     }
-    const fs::path root = pattern;
+    return true;
+}
+
+// The expected file `name`, from expected-windows/ when this is a Windows
+// run and that folder has it.
+fs::path expectedFile(const Options& options, const std::string& name) {
+    const fs::path windows = options.caseDir / "expected-windows" / name;
+    if (options.windows && fs::exists(windows))
+        return windows;
+    return options.caseDir / "expected" / name;
+}
+
+fs::path prepareWork(const Options& options, const fs::path& root) {
     const fs::path work = root / "work";
-    const fs::path capture = root / "stdout";
     fs::create_directories(work);
     if (fs::exists(options.caseDir / "input"))
         fs::copy(options.caseDir / "input", work, fs::copy_options::recursive);
@@ -178,41 +209,38 @@ int main(int argc, char** argv) {
         if (arrow != std::string::npos)
             fs::create_symlink(link.substr(arrow + 4), work / link.substr(0, arrow));
     }
+    return work;
+}
 
-    const int exitCode = runBinary(options, work, capture);
-    std::string actual = readFile(capture);
-    if (options.crlfStdout)
-        actual = dropCR(actual);
-    const fs::path expected = options.caseDir / "expected";
-
-    if (options.update) {
-        writeFile(expected / "stdout", actual);
-        writeFile(expected / "exit", std::to_string(exitCode) + "\n");
-        for (const auto& entry : fs::recursive_directory_iterator(work)) {
-            const fs::path rel = fs::relative(entry.path(), work);
-            const fs::path original = options.caseDir / "input" / rel;
-            if (entry.is_regular_file() &&
-                (!fs::exists(original) || readFile(original) != readFile(entry.path())))
-                writeFile(expected / "files" / rel, readFile(entry.path()));
-        }
-        fs::remove_all(root);
-        std::cout << "updated " << options.caseDir << "\n";
-        return 0;
+int updateCase(const Options& options, const fs::path& work, const std::string& actual,
+               int exitCode) {
+    // A Windows run records only into an existing expected-windows/ (with its reason).
+    const fs::path expected = options.caseDir / (options.windows ? "expected-windows" : "expected");
+    if (options.windows && !fs::exists(expected / "reason")) {
+        std::cerr << "no expected-windows/reason: this case needs no Windows expectations\n";
+        return 1;
     }
-
-    bool ok = compare("stdout", readFile(expected / "stdout"), actual);
-    const std::vector<std::string> exitLines = readLines(expected / "exit");
-    const int expectedExit = exitLines.empty() ? 0 : std::atoi(exitLines[0].c_str());
-    if (exitCode != expectedExit) {
-        std::cerr << "MISMATCH in exit code: expected " << expectedExit << ", actual " << exitCode
-                  << "\n";
-        ok = false;
+    writeFile(expected / "stdout", actual);
+    writeFile(expected / "exit", std::to_string(exitCode) + "\n");
+    for (const auto& entry : fs::recursive_directory_iterator(work)) {
+        const fs::path rel = fs::relative(entry.path(), work);
+        const fs::path original = options.caseDir / "input" / rel;
+        if (entry.is_regular_file() &&
+            (!fs::exists(original) || readFile(original) != readFile(entry.path())))
+            writeFile(expected / "files" / rel, readFile(entry.path()));
     }
-    if (fs::exists(expected / "files")) {
-        for (const auto& entry : fs::recursive_directory_iterator(expected / "files")) {
+    std::cout << "updated " << expected << "\n";
+    return 0;
+}
+
+bool checkFiles(const Options& options, const fs::path& work) {
+    bool ok = true;
+    const fs::path files = expectedFile(options, "files");
+    if (fs::exists(files)) {
+        for (const auto& entry : fs::recursive_directory_iterator(files)) {
             if (!entry.is_regular_file())
                 continue;
-            const fs::path rel = fs::relative(entry.path(), expected / "files");
+            const fs::path rel = fs::relative(entry.path(), files);
             if (!fs::exists(work / rel)) {
                 std::cerr << "MISSING file " << rel << "\n";
                 ok = false;
@@ -221,12 +249,56 @@ int main(int argc, char** argv) {
             ok &= compare(rel.string(), readFile(entry.path()), readFile(work / rel));
         }
     }
-    for (const std::string& name : readLines(expected / "absent")) {
+    for (const std::string& name : readLines(expectedFile(options, "absent"))) {
         if (!name.empty() && fs::exists(work / name)) {
             std::cerr << "UNEXPECTED file " << name << "\n";
             ok = false;
         }
     }
+    return ok;
+}
+
+bool checkCase(const Options& options, const fs::path& work, const std::string& actual,
+               int exitCode) {
+    bool ok = compare("stdout", readFile(expectedFile(options, "stdout")), actual);
+    const std::string exitLine = firstLine(expectedFile(options, "exit"));
+    const int expectedExit = exitLine.empty() ? 0 : std::atoi(exitLine.c_str());
+    if (exitCode != expectedExit) {
+        std::cerr << "MISMATCH in exit code: expected " << expectedExit << ", actual " << exitCode
+                  << "\n";
+        ok = false;
+    }
+    return checkFiles(options, work) && ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parseOptions(argc, argv, options)) {
+        std::cerr << "usage: golden_runner --binary PATH --case DIR [--launcher CMD] [--update]"
+                     " [--crlf-stdout] [--windows]\n";
+        return 2;
+    }
+    bool skip = false;
+    if (!checkPlatformFiles(options, skip))
+        return 1;
+    if (skip)
+        return kSkipped;
+    char pattern[] = "/tmp/qv-golden-XXXXXX";
+    if (!mkdtemp(pattern)) {
+        std::perror("mkdtemp");
+        return 2;
+    }
+    const fs::path root = pattern;
+    const fs::path work = prepareWork(options, root);
+    const fs::path capture = root / "stdout";
+    const int exitCode = runBinary(options, work, capture);
+    std::string actual = readFile(capture);
+    if (options.crlfStdout)
+        actual = dropCR(actual);
+    const bool ok = options.update ? updateCase(options, work, actual, exitCode) == 0
+                                   : checkCase(options, work, actual, exitCode);
     fs::remove_all(root);
     return ok ? 0 : 1;
 }

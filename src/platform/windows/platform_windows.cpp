@@ -1,7 +1,6 @@
 // Windows side of the platform layer.
 #include "platform/platform.h"
 
-#include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
 
@@ -25,7 +24,9 @@ std::FILE* openForWrite(const char* path) {
 
 namespace {
 
-bool fileIndex(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
+bool fileInformation(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
+    // No access rights are asked for: only the identity is read. Backup
+    // semantics let a directory be opened as well.
     HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -35,59 +36,71 @@ bool fileIndex(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
     return ok;
 }
 
+// Entries come in the order FindNextFileA delivers them; the handle is
+// released as soon as the search is exhausted.
 class WindowsSearch final : public FileSearch {
   public:
-    WindowsSearch(HANDLE handle, std::string dir) : handle_(handle), dir_(std::move(dir)) {}
-    ~WindowsSearch() override { FindClose(handle_); }
+    WindowsSearch(HANDLE handle, const WIN32_FIND_DATAA& first, std::string dir)
+        : handle_(handle), data_(first), dir_(std::move(dir)) {}
+    ~WindowsSearch() override { release(); }
     WindowsSearch(const WindowsSearch&) = delete;
     WindowsSearch& operator=(const WindowsSearch&) = delete;
 
-    // Yields the entry already in `data_` unless it is a directory, then moves on.
-    bool take(std::string& path) {
-        while (!exhausted_) {
+    bool next(std::string& path) override {
+        while (pending_) {
             const bool directory = (data_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            const std::string name = data_.cFileName;
-            exhausted_ = FindNextFileA(handle_, &data_) == 0;
-            if (!directory) {
-                path = dir_ + name;
+            if (!directory)
+                path.assign(dir_).append(data_.cFileName);
+            advance();
+            if (!directory)
                 return true;
-            }
         }
         return false;
     }
-    bool next(std::string& path) override { return take(path); }
-    WIN32_FIND_DATAA data_{};
 
   private:
+    void advance() {
+        pending_ = FindNextFileA(handle_, &data_) != 0;
+        if (!pending_)
+            release();
+    }
+    void release() {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            FindClose(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
     HANDLE handle_;
+    WIN32_FIND_DATAA data_;
     std::string dir_;
-    bool exhausted_ = false;
+    bool pending_ = true; // data_ holds an entry not yet looked at
 };
 
 } // namespace
 
 bool sameFile(const char* a, const char* b) {
     BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-    if (!fileIndex(a, ia) || !fileIndex(b, ib))
+    if (!fileInformation(a, ia) || !fileInformation(b, ib))
         return false;
     return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
 bool consoleIsTerminal() {
-    return _isatty(_fileno(stdout)) != 0;
+    // _isatty() also holds for the NUL device; only a real console counts.
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
 std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firstPath) {
     const std::string_view full(pattern);
-    const std::string dir(full.substr(0, directoryPartLength(full, true)));
+    std::string dir(full.substr(0, directoryPartLength(full, true)));
     WIN32_FIND_DATAA data{};
     HANDLE h = FindFirstFileA(pattern, &data);
     if (h == INVALID_HANDLE_VALUE)
         return nullptr;
-    auto search = std::make_unique<WindowsSearch>(h, dir);
-    search->data_ = data;
-    if (!search->take(firstPath))
+    auto search = std::make_unique<WindowsSearch>(h, data, std::move(dir));
+    if (!search->next(firstPath))
         return nullptr;
     return search;
 }

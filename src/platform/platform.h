@@ -47,7 +47,7 @@ bool findNextFile(FileSearch& search, std::string& path);
 bool wildcardMatch(std::string_view pattern, std::string_view name);
 
 /// Length of the directory part of a pattern: up to and including the last
-/// "/" (and on Windows also "\\"). 0 when there is none.
+/// "/" (and on Windows also "\\" and a drive's ":"). 0 when there is none.
 std::size_t directoryPartLength(std::string_view pattern, bool backslashSeparates);
 
 } // namespace qv

@@ -26,8 +26,9 @@ bool wildcardMatch(std::string_view pattern, std::string_view name) {
 }
 
 std::size_t directoryPartLength(std::string_view pattern, bool backslashSeparates) {
+    // On Windows a drive prefix ("C:*.log") is a directory part as well.
     const std::size_t cut =
-        pattern.find_last_of(backslashSeparates ? std::string_view("/\\") : std::string_view("/"));
+        pattern.find_last_of(backslashSeparates ? std::string_view("/\\:") : std::string_view("/"));
     return cut == std::string_view::npos ? 0 : cut + 1;
 }
 

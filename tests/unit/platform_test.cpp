@@ -1,0 +1,128 @@
+// The platform layer on the platform it was built for: the wildcard search,
+// file identity, directory refusal and the written bytes. Where Windows and
+// POSIX legitimately differ (order and name case of matches), the expectation
+// says which platform it is for.
+#include "platform/platform.h"
+#include "platform/text_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
+
+// A fresh directory with a few files and a subdirectory, removed afterwards.
+class SearchDir : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::random_device seed;
+        dir_ = fs::temp_directory_path() / ("qv-platform-" + std::to_string(seed()));
+        fs::create_directories(dir_ / "sub.log");
+        for (const char* name : {"b.log", "a.log", "c.txt"})
+            std::ofstream(dir_ / name, std::ios::binary) << name;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // Every path the search yields, in the order it yields them.
+    std::vector<std::string> search(const std::string& pattern) const {
+        std::vector<std::string> paths;
+        std::string path;
+        std::unique_ptr<FileSearch> s = findFirstFile(pattern.c_str(), path);
+        if (!s)
+            return paths;
+        do
+            paths.push_back(path);
+        while (findNextFile(*s, path));
+        EXPECT_FALSE(findNextFile(*s, path)); // stays exhausted
+        return paths;
+    }
+    static std::vector<std::string> sorted(std::vector<std::string> paths) {
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    }
+    std::string prefix(char separator) const { return dir_.string() + separator; }
+
+    fs::path dir_;
+};
+
+TEST_F(SearchDir, YieldsFilesWithTheDirectoryPartAndNeverDirectories) {
+    const std::string d = prefix('/');
+    EXPECT_EQ(sorted(search(d + "*.log")), (std::vector<std::string>{d + "a.log", d + "b.log"}));
+    EXPECT_EQ(search(d + "?.txt"), std::vector<std::string>{d + "c.txt"});
+    EXPECT_EQ(search(d + "c.txt"), std::vector<std::string>{d + "c.txt"});
+    EXPECT_EQ(search(d + "sub.*"), std::vector<std::string>{}); // only a directory matches
+    EXPECT_EQ(search(d + "*.none"), std::vector<std::string>{});
+    EXPECT_EQ(search(d + "missing/*.log"), std::vector<std::string>{});
+    EXPECT_EQ(sorted(search(d + "*")).size(), 3u); // ".", ".." and sub.log left out
+}
+
+TEST_F(SearchDir, PlatformRulesForOrderCaseAndSeparators) {
+    const std::string d = prefix('/');
+    if (kWindows) {
+        // Names match without regard to case, and "\\" separates as well.
+        const std::string b = prefix('\\');
+        EXPECT_EQ(search(d + "C.TXT"), std::vector<std::string>{d + "c.txt"});
+        EXPECT_EQ(sorted(search(b + "*.log")),
+                  (std::vector<std::string>{b + "a.log", b + "b.log"}));
+    } else {
+        // Case counts, and the matches come sorted by name.
+        EXPECT_EQ(search(d + "C.TXT"), std::vector<std::string>{});
+        EXPECT_EQ(search(d + "*.log"), (std::vector<std::string>{d + "a.log", d + "b.log"}));
+    }
+}
+
+TEST_F(SearchDir, FileIdentityAndDirectories) {
+    const std::string a = (dir_ / "a.log").string();
+    const std::string aOtherSpelling = (dir_ / "sub.log" / ".." / "a.log").string();
+    EXPECT_TRUE(sameFile(a.c_str(), a.c_str()));
+    EXPECT_TRUE(sameFile(a.c_str(), aOtherSpelling.c_str()));
+    EXPECT_FALSE(sameFile(a.c_str(), (dir_ / "b.log").string().c_str()));
+    EXPECT_FALSE(sameFile(a.c_str(), (dir_ / "none.log").string().c_str()));
+
+    EXPECT_EQ(openForRead((dir_ / "sub.log").string().c_str()), nullptr);
+    EXPECT_EQ(openForRead((dir_ / "none.log").string().c_str()), nullptr);
+    std::FILE* f = openForRead(a.c_str());
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+}
+
+TEST_F(SearchDir, OutputFileBytesAreTheSameEverywhere) {
+    const std::string path = (dir_ / "out.txt").string();
+    std::ofstream(path, std::ios::binary) << "old content that must go";
+    {
+        TextFileWriter writer(path.c_str());
+        ASSERT_TRUE(writer.isOpen());
+        writer.write("one\ntwo\r\n\nend");
+        EXPECT_TRUE(writer.close());
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    EXPECT_EQ(bytes.str(), "one\r\ntwo\r\r\n\r\nend");
+}
+
+TEST(DirectoryPart, BackslashSeparatesOnlyWhereAsked) {
+    EXPECT_EQ(directoryPartLength("a.log", false), 0u);
+    EXPECT_EQ(directoryPartLength("logs/a*.log", false), 5u);
+    EXPECT_EQ(directoryPartLength("x/logs\\a*.log", false), 2u);
+    EXPECT_EQ(directoryPartLength("x/logs\\a*.log", true), 7u);
+    EXPECT_EQ(directoryPartLength("x\\logs/a*.log", true), 7u);
+    EXPECT_EQ(directoryPartLength("C:*.log", true), 2u); // drive-relative
+    EXPECT_EQ(directoryPartLength("C:*.log", false), 0u);
+}
+
+} // namespace
+} // namespace qv

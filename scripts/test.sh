@@ -9,3 +9,4 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVEX_WERROR=ON
 cmake --build build
 ctest --test-dir build --output-on-failure -j2
 bash scripts/leg-chart.sh
+bash scripts/leg-windows.sh

@@ -4,25 +4,46 @@
 #include "platform/line_reader.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace qv::test {
 
-/// A temporary file holding `bytes`, opened for binary reading.
+/// A temporary file holding `bytes`, opened for binary reading. Made in the
+/// temporary directory: the Windows C runtime's tmpfile() uses the root of the
+/// current drive, which may be unwritable or shared by parallel test runs.
 class TempInput {
   public:
-    explicit TempInput(const std::string& bytes) : file_(std::tmpfile()) {
+    explicit TempInput(const std::string& bytes) : path_(uniquePath()) {
+        file_ = std::fopen(path_.string().c_str(), "w+b");
+        if (!file_)
+            throw std::runtime_error("cannot create " + path_.string());
         std::fwrite(bytes.data(), 1, bytes.size(), file_);
         std::rewind(file_);
     }
-    ~TempInput() { std::fclose(file_); }
+    ~TempInput() {
+        std::fclose(file_);
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
     TempInput(const TempInput&) = delete;
     TempInput& operator=(const TempInput&) = delete;
     std::FILE* get() const { return file_; }
 
   private:
-    std::FILE* file_;
+    static std::filesystem::path uniquePath() {
+        static std::random_device seed;
+        static unsigned counter = 0;
+        const std::string name =
+            "qv-test-" + std::to_string(seed()) + "-" + std::to_string(++counter);
+        return std::filesystem::temp_directory_path() / name;
+    }
+
+    std::filesystem::path path_;
+    std::FILE* file_ = nullptr;
 };
 
 /// Every read of `bytes`, with a given read limit and buffer size.

@@ -8,7 +8,10 @@
 #include <string>
 #include <string_view>
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+// libstdc++ selects MinGW's C99 printf family there, not the system C runtime's.
+#define QV_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#elif defined(__GNUC__)
 #define QV_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define QV_PRINTF(fmt, args)

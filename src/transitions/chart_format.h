@@ -34,7 +34,10 @@ TimeAxis timeAxis(std::int64_t first, std::int64_t last);
 /// "hh:mm" or "hh:mm:ss" of a field count since 00:00:00.
 std::string timeLabel(std::int64_t fields, bool seconds);
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+// libstdc++ selects MinGW's C99 printf family there, not the system C runtime's.
+#define QV_CHART_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#elif defined(__GNUC__)
 #define QV_CHART_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define QV_CHART_PRINTF(fmt, args)

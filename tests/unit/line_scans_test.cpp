@@ -15,8 +15,11 @@ namespace {
 
 // Runs a scan over `log` with an output file and returns the file's bytes.
 template <typename Scan> std::string scanToFile(const std::string& log, Scan scan) {
+    // One name per test: CTest runs the tests in parallel processes.
     const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / "quorvex_line_scans_test.txt";
+        std::filesystem::temp_directory_path() /
+        ("quorvex_line_scans_" +
+         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".txt");
     test::TempInput console("");
     setConsoleStream(console.get());
     {
@@ -27,9 +30,11 @@ template <typename Scan> std::string scanToFile(const std::string& log, Scan sca
         scan(reader, &out);
     }
     setConsoleStream(nullptr);
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
-    bytes << in.rdbuf();
+    {
+        std::ifstream in(path, std::ios::binary);
+        bytes << in.rdbuf();
+    } // closed first: Windows cannot remove an open file
     std::filesystem::remove(path);
     return bytes.str();
 }

@@ -2,6 +2,7 @@
 // generated logs, and the formatting they rest on.
 #include "frontend/program.h"
 #include "frontend/report.h"
+#include "test_util.h"
 #include "transitions/analysis_state.h"
 #include "transitions/chart_format.h"
 #include "transitions/transition_csv.h"
@@ -255,16 +256,15 @@ class SideOutputs : public ::testing::Test {
         std::vector<const char*> argv;
         for (const std::string& arg : args)
             argv.push_back(arg.c_str());
-        std::FILE* sink = std::tmpfile();
-        setConsoleStream(sink);
+        test::TempInput sink("");
+        setConsoleStream(sink.get());
         const int code = runProgram(static_cast<int>(argv.size()), argv.data());
         setConsoleStream(nullptr);
-        std::rewind(sink);
+        std::rewind(sink.get());
         console.clear();
         char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, sink)) > 0;)
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, sink.get())) > 0;)
             console.append(buffer, n);
-        std::fclose(sink);
         return code;
     }
 

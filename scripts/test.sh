@@ -10,3 +10,4 @@ cmake --build build
 ctest --test-dir build --output-on-failure -j2
 bash scripts/leg-chart.sh
 bash scripts/leg-windows.sh
+bash scripts/leg-sanitize.sh

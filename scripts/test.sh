@@ -11,3 +11,4 @@ ctest --test-dir build --output-on-failure -j2
 bash scripts/leg-chart.sh
 bash scripts/leg-windows.sh
 bash scripts/leg-sanitize.sh
+bash scripts/leg-fuzz.sh

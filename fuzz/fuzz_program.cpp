@@ -1,0 +1,128 @@
+// The whole program over arbitrary argument vectors, in a scratch directory
+// that holds a log, a configuration file and a directory taken from the input.
+// Every name is kept inside that directory. The run must end with 0 or 1,
+// close its output file, keep its settings terminated, never change the log
+// of a single-file run, and write no more than its input can account for.
+#include "frontend/program.h"
+#include "frontend/report.h"
+#include "frontend/settings.h"
+#include "fuzz_util.h"
+#include "transitions/analysis_state.h"
+
+#include <filesystem>
+#include <unistd.h>
+
+using namespace qv;
+using namespace qv::fuzz;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kOptionWords[] = {"/o",      "/on",     "/s",       "/sum",      "/sumon",
+                                    "/sumoff", "/multi",  "/multion", "/multioff", "/d",
+                                    "/excel",  "/cmderr", "/takes",   "/grep",     "/q",
+                                    "/cfg",    "/gencfg", "/h",       "/v"};
+
+// Option words stay; in anything else a "/" would reach outside the scratch
+// directory, so it becomes "_".
+std::string confine(std::string_view arg) {
+    for (const char* word : kOptionWords) {
+        if (arg == word)
+            return std::string(arg);
+    }
+    std::string safe(arg);
+    std::replace(safe.begin(), safe.end(), '/', '_');
+    return safe;
+}
+
+std::vector<std::string_view> splitAtNul(std::string_view text) {
+    std::vector<std::string_view> pieces;
+    for (;;) {
+        const std::size_t nul = text.find('\0');
+        pieces.push_back(text.substr(0, nul));
+        if (nul == std::string_view::npos)
+            return pieces;
+        text.remove_prefix(nul + 1);
+    }
+}
+
+void writeFile(const char* name, std::string_view bytes) {
+    std::FILE* f = std::fopen(name, "wb");
+    FUZZ_CHECK(f != nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+void prepareDirectory(std::uint8_t flags, const std::vector<std::string_view>& pieces) {
+    for (const auto& entry : fs::directory_iterator("."))
+        fs::remove_all(entry.path());
+    if (flags & 1)
+        writeFile("a.log", pieces[0]);
+    if (flags & 2)
+        writeFile("qv.cfg", pieces.size() > 1 ? pieces[1] : std::string_view());
+    if (flags & 4)
+        fs::create_directory("d");
+    if (flags & 8)
+        writeFile("b.log", pieces[0].substr(pieces[0].size() / 2));
+}
+
+std::uintmax_t bytesInDirectory() {
+    std::uintmax_t total = 0;
+    for (const auto& entry : fs::recursive_directory_iterator("."))
+        if (entry.is_regular_file())
+            total += entry.file_size();
+    return total;
+}
+
+bool isRegularFile(const std::string& name) {
+    std::error_code ec;
+    return !name.empty() && fs::is_regular_file(name, ec);
+}
+
+void checkSettings() {
+    const RunSettings& s = settings;
+    FUZZ_CHECK(terminatedWithin(s.srchname, sizeof s.srchname));
+    FUZZ_CHECK(terminatedWithin(s.outfilename, sizeof s.outfilename));
+    FUZZ_CHECK(terminatedWithin(s.outputtext, sizeof s.outputtext));
+    FUZZ_CHECK(terminatedWithin(s.levelText, sizeof s.levelText));
+    FUZZ_CHECK(terminatedWithin(s.grepText, sizeof s.grepText));
+    FUZZ_CHECK(terminatedWithin(s.cfgPath, sizeof s.cfgPath));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    silenceConsole();
+    FUZZ_CHECK(chdir(makeScratchDirectory().c_str()) == 0);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Cursor in(data, size);
+    const std::uint8_t flags = in.byte();
+    const std::vector<std::string_view> pieces = splitAtNul(in.rest());
+    prepareDirectory(flags, pieces);
+
+    std::vector<std::string> args{"quorvex"};
+    for (std::size_t i = 2; i < pieces.size(); ++i)
+        args.push_back(confine(pieces[i]));
+    std::vector<const char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(arg.c_str());
+    argv.push_back(nullptr);
+
+    const bool logIsFile = args.size() > 1 && isRegularFile(args[1]);
+    const std::string logBefore = logIsFile ? readWholeFile(args[1].c_str()) : std::string();
+    const bool generates = std::find(args.begin(), args.end(), "/gencfg") != args.end();
+
+    transitionGroup = TransitionGroup{};
+    const int code = runProgram(static_cast<int>(args.size()), argv.data());
+
+    FUZZ_CHECK(code == 0 || code == 1);
+    FUZZ_CHECK(outputFile == nullptr);
+    checkSettings();
+    if (logIsFile && !settings.multiFile && !generates)
+        FUZZ_CHECK(readWholeFile(args[1].c_str()) == logBefore);
+    FUZZ_CHECK(bytesInDirectory() <= 16 * size + 64 * 1024);
+    return 0;
+}

@@ -3,6 +3,8 @@
 // that stop the run with a message.
 #pragma once
 
+#include "frontend/report.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -132,7 +134,9 @@ inline bool terminatedWithin(const char* field, std::size_t capacity) {
 
 /// Sends the program's console output to the null device.
 inline void silenceConsole() {
-    FUZZ_CHECK(std::freopen("/dev/null", "w", stdout) != nullptr);
+    std::FILE* sink = std::fopen("/dev/null", "w");
+    FUZZ_CHECK(sink != nullptr);
+    setConsoleStream(sink);
 }
 
 /// The text a TextFileWriter puts into its file for `text`.

@@ -57,11 +57,18 @@ void loadConfigFile() {
     if (!file)
         return;
     consolePrintf("processing config file\n");
+    bool readFailed = false;
     {
         LineReader configFile(file, kConfigReadMax, std::size_t{64} * 1024);
         readConfigFile(configFile);
+        readFailed = configFile.readError();
     }
     std::fclose(file);
+    // Settings from half a file could silently change what the run reports.
+    if (readFailed) {
+        consolePrintf("Error reading %s\n", settings.cfgPath);
+        throw ProgramExit{1};
+    }
 }
 
 void openOutputFile(const char* logArgument) {

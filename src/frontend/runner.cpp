@@ -45,11 +45,21 @@ void processFile(const char* name, AnalyzeMode mode, int summaryMode, const char
         throw ProgramExit{1};
     }
     reportPrintf(outputFile, "**** Processing File %s ****\n", name);
+    const std::int64_t sizeAtOpen = regularFileSize(file);
+    bool readFailed = false;
     {
         LineReader logFile(file);
         runScan(name, logFile, mode, summaryMode, grepText);
+        readFailed = logFile.readError();
     }
+    // A log that shrank while it was read was cut short under the scan.
+    readFailed = readFailed || regularFileSize(file) < sizeAtOpen;
     std::fclose(file);
+    // The report of what was read stands; the run must still not claim success.
+    if (readFailed) {
+        consolePrintf("Error reading %s\n", name);
+        throw ProgramExit{1};
+    }
 }
 
 } // namespace

@@ -24,6 +24,10 @@ std::FILE* openForWrite(const char* path);
 /// POSIX, volume and file index on Windows), whatever their spelling.
 bool sameFile(const char* a, const char* b);
 
+/// Size in bytes of an open regular file; -1 for pipes, devices and other
+/// files without a meaningful size, or when it cannot be learned.
+std::int64_t regularFileSize(std::FILE* file);
+
 /// True when standard output is a terminal (then it stays line-buffered).
 bool consoleIsTerminal();
 

@@ -32,6 +32,13 @@ bool sameFile(const char* a, const char* b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+std::int64_t regularFileSize(std::FILE* file) {
+    struct stat st {};
+    if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
 bool consoleIsTerminal() {
     return isatty(STDOUT_FILENO) != 0;
 }

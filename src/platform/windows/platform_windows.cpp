@@ -86,6 +86,13 @@ bool sameFile(const char* a, const char* b) {
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
+std::int64_t regularFileSize(std::FILE* file) {
+    struct _stat64 st {};
+    if (_fstat64(_fileno(file), &st) != 0 || (st.st_mode & _S_IFREG) == 0)
+        return -1;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
 bool consoleIsTerminal() {
     // _isatty() also holds for the NUL device; only a real console counts.
     DWORD mode = 0;

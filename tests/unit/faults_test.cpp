@@ -1,0 +1,437 @@
+// Runs of the whole program against faults of the system around it: a full
+// disk, an output file that is the log under another name, logs that fail,
+// shrink or vanish while read, unreadable files, and oversized arguments and
+// configuration files. The console is tapped so a test can act mid-run.
+#if defined(__linux__)
+
+#include "frontend/program.h"
+#include "frontend/report.h"
+#include "frontend/settings.h"
+#include "platform/line_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void spit(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+/// A private working directory for one test; the old one comes back after.
+class ScratchDir {
+  public:
+    ScratchDir() : old_(fs::current_path()) {
+        std::string pattern = (fs::temp_directory_path() / "qv-faults-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+        fs::permissions(path_, fs::perms::all); // a dropped-privilege child works here too
+        fs::current_path(path_);
+    }
+    ~ScratchDir() {
+        fs::current_path(old_);
+        fs::remove_all(path_);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path old_;
+    fs::path path_;
+};
+
+/// Records the console and calls `onWrite` with everything written so far,
+/// after each write, so that a test can change the files mid-run.
+class ConsoleTap {
+  public:
+    explicit ConsoleTap(std::function<void(const std::string&)> onWrite = {})
+        : onWrite_(std::move(onWrite)) {
+        cookie_io_functions_t io{};
+        io.write = &ConsoleTap::write;
+        stream_ = fopencookie(this, "w", io);
+        std::setvbuf(stream_, nullptr, _IONBF, 0);
+        setConsoleStream(stream_);
+    }
+    ~ConsoleTap() {
+        setConsoleStream(nullptr);
+        std::fclose(stream_);
+    }
+    ConsoleTap(const ConsoleTap&) = delete;
+    ConsoleTap& operator=(const ConsoleTap&) = delete;
+    const std::string& text() const { return text_; }
+
+  private:
+    static ssize_t write(void* cookie, const char* data, std::size_t size) {
+        auto* self = static_cast<ConsoleTap*>(cookie);
+        self->text_.append(data, size);
+        if (self->onWrite_)
+            self->onWrite_(self->text_);
+        return static_cast<ssize_t>(size);
+    }
+
+    std::function<void(const std::string&)> onWrite_;
+    std::FILE* stream_;
+    std::string text_;
+};
+
+int runQuorvex(const std::vector<std::string>& args) {
+    std::vector<const char*> argv{"quorvex"};
+    for (const std::string& arg : args)
+        argv.push_back(arg.c_str());
+    argv.push_back(nullptr);
+    return runProgram(static_cast<int>(argv.size() - 1), argv.data());
+}
+
+struct RunResult {
+    int code;
+    std::string console;
+};
+
+RunResult run(const std::vector<std::string>& args,
+              std::function<void(const std::string&)> onWrite = {}) {
+    ConsoleTap tap(std::move(onWrite));
+    const int code = runQuorvex(args);
+    return {code, tap.text()};
+}
+
+std::string echo(const std::string& outputName, const char* modeName) {
+    return "Using cfg file [qv.cfg] outputfile is " + outputName +
+           "\nProcess name [WQVX], dst [dst 0130], level [lev 00]\ngrep text is [] \n"
+           "multi is [OFF] sumary is [OFF]\nAnalyze Mode is " +
+           modeName + "\n";
+}
+
+std::string crlf(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+const std::string kTakesLog = "a src b\nno take\nc src d\n";
+const std::string kTakesReport = "total takes was        2\nAverage takes/min was    0 \n"
+                                 "Average takes/sec was    0 \n";
+
+TEST(OutputFaults, FullDiskIsReportedAfterTheLastReport) {
+    ScratchDir dir;
+    spit("a.log", kTakesLog);
+    RunResult r = run({"a.log", "/takes", "/on", "/dev/full"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.console, "Setting to count takes\nOverriding output name to [/dev/full]\n" +
+                             echo("/dev/full", "COUNT TAKES ") +
+                             "**** Processing File a.log ****\n" + kTakesReport +
+                             "Error writing /dev/full\n");
+
+    // More than the writer's buffer: writes fail mid-run, the scan still ends.
+    std::string big;
+    for (int i = 0; i < 5000; ++i)
+        big += "line " + std::to_string(i) + " of a log that does not fit one buffer\n";
+    spit("big.log", big);
+    r = run({"*.log", "/multi", "/grep", "", "/on", "/dev/full"});
+    EXPECT_EQ(r.code, 1);
+    const std::string tail = "   5000 line 4999 of a log that does not fit one buffer\n"
+                             "Error writing /dev/full\n";
+    ASSERT_GE(r.console.size(), tail.size());
+    EXPECT_EQ(r.console.substr(r.console.size() - tail.size()), tail);
+}
+
+TEST(OutputFaults, OutputFileThatIsTheLogIsRefusedUnderAnyName) {
+    ScratchDir dir;
+    spit("a.log", kTakesLog);
+    ASSERT_EQ(link("a.log", "hard.log"), 0);
+    ASSERT_EQ(symlink("a.log", "soft.log"), 0);
+    const std::string viaParent = "../" + dir.path().filename().string() + "/a.log";
+    const struct {
+        std::string log;
+        std::string output;
+    } cases[] = {
+        {"a.log", "./a.log"}, {"a.log", "hard.log"}, {"a.log", "soft.log"},
+        {"a.log", viaParent}, {"hard.log", "a.log"}, {"./soft.log", "hard.log"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = run({c.log, "/on", c.output, "/takes"});
+        EXPECT_EQ(r.code, 1) << c.log << " " << c.output;
+        EXPECT_EQ(r.console, "Overriding output name to [" + c.output +
+                                 "]\nSetting to count takes\nOutput file " + c.output +
+                                 " is the log file\n");
+        EXPECT_EQ(slurp("a.log"), kTakesLog);
+    }
+    // The same through the configuration file.
+    spit("qv.cfg", "OUTFILENAME,hard.log\n");
+    const RunResult r = run({"./a.log"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.console, "processing config file\ncfg-file override outfilename to [hard.log]\n"
+                         "Output file hard.log is the log file\n");
+    EXPECT_EQ(slurp("a.log"), kTakesLog);
+}
+
+// With an empty grep text every read is listed: reading the output file while
+// writing it would never end.
+TEST(OutputFaults, PatternRunSkipsTheOutputFile) {
+    ScratchDir dir;
+    spit("a.log", "one\ntwo\n");
+    spit("out.log", "old contents\n");
+    const RunResult r = run({"*.log", "/multi", "/on", "out.log", "/grep", "", "/sum"});
+    EXPECT_EQ(r.code, 0);
+    const std::string report = "**** Processing File a.log ****\n";
+    EXPECT_EQ(r.console.substr(r.console.find("**** ")), report + "total lines        2\n");
+    const std::string written = slurp("out.log");
+    EXPECT_EQ(written.substr(written.find("**** ")), crlf(report + "total lines was        2\n"));
+}
+
+// Bytes that fail with an I/O error once `failAt` of them have been read.
+struct FailingBytes {
+    std::string bytes;
+    std::size_t failAt;
+    std::size_t pos = 0;
+
+    static ssize_t read(void* cookie, char* buffer, std::size_t size) {
+        auto* self = static_cast<FailingBytes*>(cookie);
+        if (self->pos >= self->failAt) {
+            errno = EIO;
+            return -1;
+        }
+        const std::size_t n = std::min({size, self->failAt - self->pos, std::size_t{2}});
+        std::memcpy(buffer, self->bytes.data() + self->pos, n);
+        self->pos += n;
+        return static_cast<ssize_t>(n);
+    }
+};
+
+TEST(ReadFaults, ReaderTellsAnErrorFromTheEnd) {
+    using Reads = std::vector<std::string>;
+    const struct {
+        std::string bytes;
+        std::size_t failAt;
+        Reads reads;
+        bool error;
+    } cases[] = {
+        {"a\nb\r\nc", 6, {"a\n", "b\n", "c"}, true}, // fails after the last byte
+        {"a\nb\r\nc", 4, {"a\n", "b\r"}, true},      // the held CR is delivered
+        {"a\n\x1A"
+         "b",
+         3,
+         {"a\n"},
+         false}, // Ctrl-Z ends it before the error
+        {"a\nb", 0, {}, true},
+    };
+    for (const auto& c : cases) {
+        FailingBytes source{c.bytes, c.failAt};
+        cookie_io_functions_t io{};
+        io.read = &FailingBytes::read;
+        std::FILE* file = fopencookie(&source, "r", io);
+        LineReader reader(file, kLogReadMax, 3);
+        Reads reads;
+        std::string_view line;
+        while (reader.next(line))
+            reads.emplace_back(line);
+        EXPECT_EQ(reads, c.reads) << c.failAt;
+        EXPECT_EQ(reader.readError(), c.error) << c.failAt;
+        std::fclose(file);
+    }
+}
+
+TEST(ReadFaults, ReadErrorKeepsTheReportAndFailsTheRun) {
+    ScratchDir dir;
+    // Reading this file from its start fails with an I/O error.
+    const RunResult r = run({"/proc/self/mem", "/takes", "/o"});
+    EXPECT_EQ(r.code, 1);
+    const std::string report = "**** Processing File /proc/self/mem ****\n"
+                               "total takes was        0\nAverage takes/min was    0 \n"
+                               "Average takes/sec was    0 \n";
+    EXPECT_EQ(r.console, "Setting to count takes\nOutput File Active\n" +
+                             echo("out.txt", "COUNT TAKES ") + report +
+                             "Error reading /proc/self/mem\n");
+    EXPECT_EQ(slurp("out.txt"), crlf(echo("out.txt", "COUNT TAKES ") + report));
+
+    // A configuration file that cannot be read to its end stops the run
+    // before the output file is opened.
+    fs::remove("out.txt");
+    const RunResult cfg = run({"a.log", "/cfg", "/proc/self/mem"});
+    EXPECT_EQ(cfg.code, 1);
+    EXPECT_EQ(cfg.console, "Overriding cfg file to [/proc/self/mem]\nprocessing config file\n"
+                           "Error reading /proc/self/mem\n");
+    EXPECT_FALSE(fs::exists("out.txt"));
+}
+
+TEST(ReadFaults, LogThatShrinksWhileReadFailsTheRunOneThatGrowsDoesNot) {
+    ScratchDir dir;
+    const std::string log = "x 1\nx 2\nx 3\n";
+    const std::string rows = "      1 x 1\n      2 x 2\n      3 x 3\n";
+    const std::string head = "Setting to grep Mode\nOverriding grep text to [x]\n";
+    const std::string banner = "**** Processing File a.log ****\n";
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        int code;
+        const char* after;
+    } cases[] = {
+        {"truncated", [] { ASSERT_EQ(truncate("a.log", 2), 0); }, 1, "Error reading a.log\n"},
+        {"appended", [] { std::ofstream("a.log", std::ios::app) << "more\n"; }, 0, ""},
+    };
+    for (const Case& c : cases) {
+        spit("a.log", log);
+        bool changed = false;
+        // The first row proves the scan is under way.
+        const RunResult r = run({"a.log", "/grep", "x"}, [&](const std::string& console) {
+            if (!changed && console.ends_with("      1 x 1\n")) {
+                changed = true;
+                c.change();
+            }
+        });
+        EXPECT_TRUE(changed) << c.what;
+        EXPECT_EQ(r.code, c.code) << c.what;
+        std::string grepEcho = echo("NULL", "GREP        ");
+        grepEcho.replace(grepEcho.find("[] "), 3, "[x] ");
+        EXPECT_EQ(r.console, head + grepEcho + banner + rows + c.after) << c.what;
+    }
+}
+
+TEST(ReadFaults, LogThatVanishesMidRun) {
+    ScratchDir dir;
+    spit("a.log", kTakesLog);
+    spit("b.log", kTakesLog);
+    // Deleted while the pattern run is on the first file: the second cannot be
+    // opened, the first file's report stays in the output file.
+    const RunResult pattern =
+        run({"*.log", "/multi", "/takes", "/o"}, [](const std::string& console) {
+            if (console.ends_with("**** Processing File a.log ****\n"))
+                fs::remove("b.log");
+        });
+    EXPECT_EQ(pattern.code, 1);
+    const std::string report = "**** Processing File a.log ****\n" + kTakesReport;
+    EXPECT_TRUE(pattern.console.ends_with(report + "Error opening b.log\n"));
+    EXPECT_TRUE(slurp("out.txt").ends_with(crlf(report)));
+
+    // Deleted while it is read: the open file is still read to its end.
+    const RunResult single = run({"a.log", "/takes"}, [](const std::string& console) {
+        if (console.ends_with("**** Processing File a.log ****\n"))
+            fs::remove("a.log");
+    });
+    EXPECT_EQ(single.code, 0);
+    EXPECT_TRUE(single.console.ends_with(report));
+    EXPECT_FALSE(fs::exists("a.log"));
+}
+
+// Root reads any file, so as root the run is made by a child without privileges.
+RunResult runUnprivileged(const std::vector<std::string>& args) {
+    if (geteuid() != 0)
+        return run(args);
+    std::FILE* capture = std::tmpfile();
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const uid_t nobody = 65534;
+        if (setgid(nobody) != 0 || setuid(nobody) != 0)
+            _exit(99);
+        setConsoleStream(capture);
+        const int code = runQuorvex(args);
+        std::fflush(capture);
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    std::string text;
+    std::rewind(capture);
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, capture)) > 0)
+        text.append(buffer, n);
+    std::fclose(capture);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+}
+
+TEST(ReadFaults, UnreadableLogAndConfigFile) {
+    ScratchDir dir;
+    spit("a.log", kTakesLog);
+    spit("qv.cfg", "SEARCHNAME,KXYZ\n");
+    fs::permissions("a.log", fs::perms::none);
+    fs::permissions("qv.cfg", fs::perms::none);
+    const RunResult r = runUnprivileged({"a.log", "/takes"});
+    EXPECT_EQ(r.code, 1);
+    // The configuration file is skipped silently; the log cannot be opened.
+    EXPECT_EQ(r.console,
+              "Setting to count takes\n" + echo("NULL", "COUNT TAKES ") + "Error opening a.log\n");
+}
+
+TEST(BadInput, ArgumentsOfAnyLength) {
+    ScratchDir dir;
+    spit("a.log", kTakesLog);
+    const std::string huge(100 * 1024, 'v');
+    RunResult r = run({huge, "/s", huge, "/d", huge, "/grep", huge, "/on", huge, "/cfg", huge});
+    EXPECT_EQ(r.code, 1);
+    const std::string v51(51, 'v'), v99(99, 'v'), v49(49, 'v');
+    EXPECT_EQ(r.console, "Overriding cfg file to [" + v49 + "]\nOverriding search name to [" + v51 +
+                             "]\nOverriding destination to [" + v51 +
+                             "]\nSetting to grep Mode\nOverriding grep text to [" + v99 +
+                             "]\nOverriding output name to [" + v51 + "]\nUsing cfg file [" + v49 +
+                             "] outputfile is " + v51 + "\nProcess name [" + v51 + "], dst [" +
+                             v51 + "], level [lev 00]\ngrep text is [" + v99 +
+                             "] \nmulti is [OFF] sumary is [OFF]\nAnalyze Mode is GREP        \n"
+                             "Error opening " +
+                             huge + "\n");
+    EXPECT_TRUE(fs::exists(v51));
+
+    // As a pattern, with and without wildcards in it.
+    const std::string stars = std::string(50 * 1024, '*') + std::string(50 * 1024, 'q');
+    for (const std::string& pattern : {huge, stars}) {
+        r = run({pattern, "/multi", "/takes"});
+        EXPECT_EQ(r.code, 0);
+        EXPECT_TRUE(r.console.ends_with("Coundn't find matching file for [" + pattern + "]\n"));
+    }
+}
+
+TEST(BadInput, BinaryAndEnormousConfigFiles) {
+    ScratchDir dir;
+    spit("a.log", kTakesLog);
+    std::string binary;
+    for (int i = 0; i < 4096; ++i)
+        binary += static_cast<char>(i * 37 % 251 == 0x1A ? 0 : i * 37 % 251); // no Ctrl-Z
+    const std::string line(198, 'x');
+    std::string enormous;
+    for (int i = 0; i < 40000; ++i) // 8 MB of lines without a key
+        enormous += line + "\n";
+    const std::string oneLine(8 * 1024 * 1024, ','); // one line of delimiters only
+    for (const std::string& junk : {binary, enormous, oneLine}) {
+        spit("qv.cfg", junk + "\nSEARCHNAME,KXYZ\n");
+        const RunResult r = run({"a.log", "/takes"});
+        EXPECT_EQ(r.code, 0);
+        EXPECT_NE(r.console.find("cfg-file override srchname to [KXYZ]\n"), std::string::npos);
+        EXPECT_NE(r.console.find("Process name [KXYZ]"), std::string::npos);
+        EXPECT_TRUE(r.console.ends_with(kTakesReport));
+    }
+}
+
+} // namespace
+} // namespace qv
+
+#endif // __linux__

@@ -123,6 +123,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkSettings();
     if (logIsFile && !settings.multiFile && !generates)
         FUZZ_CHECK(readWholeFile(args[1].c_str()) == logBefore);
-    FUZZ_CHECK(bytesInDirectory() <= 16 * size + 64 * 1024);
+    FUZZ_CHECK(bytesInDirectory() <= 64 * size + 64 * 1024);
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "platform/line_reader.h"
 #include "platform/platform.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace qv {
@@ -149,6 +150,11 @@ int runProgram(int argc, const char* const* argv) {
         }
     }
     consoleFlush();
+    // The report itself was lost: say so where it can still be seen.
+    if (consoleFailed()) {
+        std::fputs("Error writing standard output\n", stderr);
+        code = 1;
+    }
     return code;
 }
 

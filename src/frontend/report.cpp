@@ -51,6 +51,10 @@ void consoleFlush() {
     std::fflush(console);
 }
 
+bool consoleFailed() {
+    return std::ferror(console) != 0;
+}
+
 std::string_view formatText(const char* fmt, ...) {
     formatBuffer.clear();
     std::va_list args;

@@ -28,6 +28,8 @@ void consoleWrite(std::string_view text);
 /// Sends console text to `stream` instead of standard output (tests, fuzzing).
 void setConsoleStream(std::FILE* stream);
 void consoleFlush();
+/// True once a write to the console has failed (a full disk, a closed pipe).
+bool consoleFailed();
 
 /// printf into a reused buffer; the view lasts until the next call.
 std::string_view formatText(const char* fmt, ...) QV_PRINTF(1, 2);

@@ -194,6 +194,19 @@ TEST(OutputFaults, OutputFileThatIsTheLogIsRefusedUnderAnyName) {
     EXPECT_EQ(slurp("a.log"), kTakesLog);
 }
 
+TEST(OutputFaults, ConsoleThatCannotBeWrittenFailsTheRun) {
+    ScratchDir dir;
+    spit("a.log", kTakesLog);
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    setConsoleStream(full);
+    const int code = runQuorvex({"a.log", "/takes"});
+    setConsoleStream(nullptr);
+    std::fclose(full);
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(run({"a.log", "/takes"}).code, 0);
+}
+
 // With an empty grep text every read is listed: reading the output file while
 // writing it would never end.
 TEST(OutputFaults, PatternRunSkipsTheOutputFile) {

@@ -45,14 +45,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t bufferPick = in.byte();
     // Tiny buffers put every rule across a refill; now and then the real size.
     const std::size_t bufferSize = bufferPick < 128   ? bufferPick
-                                   : bufferPick < 255 ? bufferPick * 32u
+                                   : bufferPick < 255 ? bufferPick * std::size_t{32}
                                                       : std::size_t{1} << 20;
     const std::uint8_t chunkPick = in.byte();
     const std::uint8_t failPick = in.byte();
     const std::string_view raw = in.rest();
     // A read error after a chosen number of bytes, in about a third of the runs.
     const bool fail = failPick % 3 == 0;
-    const std::size_t failAt = fail ? std::min<std::size_t>(raw.size(), failPick * 7u) : SIZE_MAX;
+    const std::size_t failAt =
+        fail ? std::min<std::size_t>(raw.size(), failPick * std::size_t{7}) : SIZE_MAX;
 
     MemoryFile file(raw, failAt, 1 + chunkPick);
     LineReader reader(file.get(), maxRead, bufferSize);

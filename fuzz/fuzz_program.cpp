@@ -107,6 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 2; i < pieces.size(); ++i)
         args.push_back(confine(pieces[i]));
     std::vector<const char*> argv;
+    argv.reserve(args.size() + 1);
     for (const std::string& arg : args)
         argv.push_back(arg.c_str());
     argv.push_back(nullptr);
@@ -123,6 +124,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkSettings();
     if (logIsFile && !settings.multiFile && !generates)
         FUZZ_CHECK(readWholeFile(args[1].c_str()) == logBefore);
-    FUZZ_CHECK(bytesInDirectory() <= 64 * size + 64 * 1024);
+    FUZZ_CHECK(bytesInDirectory() <= 64 * size + std::size_t{64} * 1024);
     return 0;
 }

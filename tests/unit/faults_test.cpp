@@ -399,7 +399,7 @@ TEST(ReadFaults, UnreadableLogAndConfigFile) {
 TEST(BadInput, ArgumentsOfAnyLength) {
     ScratchDir dir;
     spit("a.log", kTakesLog);
-    const std::string huge(100 * 1024, 'v');
+    const std::string huge(std::size_t{100} * 1024, 'v');
     RunResult r = run({huge, "/s", huge, "/d", huge, "/grep", huge, "/on", huge, "/cfg", huge});
     EXPECT_EQ(r.code, 1);
     const std::string v51(51, 'v'), v99(99, 'v'), v49(49, 'v');
@@ -415,7 +415,8 @@ TEST(BadInput, ArgumentsOfAnyLength) {
     EXPECT_TRUE(fs::exists(v51));
 
     // As a pattern, with and without wildcards in it.
-    const std::string stars = std::string(50 * 1024, '*') + std::string(50 * 1024, 'q');
+    const std::string stars =
+        std::string(std::size_t{50} * 1024, '*') + std::string(std::size_t{50} * 1024, 'q');
     for (const std::string& pattern : {huge, stars}) {
         r = run({pattern, "/multi", "/takes"});
         EXPECT_EQ(r.code, 0);
@@ -433,7 +434,7 @@ TEST(BadInput, BinaryAndEnormousConfigFiles) {
     std::string enormous;
     for (int i = 0; i < 40000; ++i) // 8 MB of lines without a key
         enormous += line + "\n";
-    const std::string oneLine(8 * 1024 * 1024, ','); // one line of delimiters only
+    const std::string oneLine(std::size_t{8} << 20, ','); // one line of delimiters only
     for (const std::string& junk : {binary, enormous, oneLine}) {
         spit("qv.cfg", junk + "\nSEARCHNAME,KXYZ\n");
         const RunResult r = run({"a.log", "/takes"});

@@ -18,10 +18,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kOptionWords[] = {"/o",      "/on",     "/s",       "/sum",      "/sumon",
-                                    "/sumoff", "/multi",  "/multion", "/multioff", "/d",
-                                    "/excel",  "/cmderr", "/takes",   "/grep",     "/q",
-                                    "/cfg",    "/gencfg", "/h",       "/v"};
+const char* const kOptionWords[] = {"/o",      "/on",      "/s",        "/sum", "/sumon", "/sumoff",
+                                    "/multi",  "/multion", "/multioff", "/d",   "/excel", "/cmderr",
+                                    "/takes",  "/grep",    "/q",        "/csv", "/plot",  "/cfg",
+                                    "/gencfg", "/h",       "/v"};
 
 // Option words stay; in anything else a "/" would reach outside the scratch
 // directory, so it becomes "_".

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -163,11 +164,18 @@ inline std::string readWholeFile(const char* path) {
     return bytes;
 }
 
-/// A fresh private directory under the system's temporary folder.
+/// A fresh private directory under the system's temporary folder, removed
+/// when the fuzzer exits.
 inline std::string makeScratchDirectory() {
+    static std::string made;
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/qv-fuzz-XXXXXX";
     FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
+    made = pattern;
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(made, ignored);
+    });
     return pattern;
 }
 

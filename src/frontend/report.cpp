@@ -55,44 +55,49 @@ bool consoleFailed() {
     return std::ferror(console) != 0;
 }
 
-std::string_view formatText(const char* fmt, ...) {
+namespace {
+
+// Formats into the shared buffer; the view lasts until the next call.
+std::string_view vformatText(const char* fmt, std::va_list args) {
     formatBuffer.clear();
-    std::va_list args;
-    va_start(args, fmt);
     vformatInto(formatBuffer, fmt, args);
-    va_end(args);
     return formatBuffer;
 }
 
-void consolePrintf(const char* fmt, ...) {
-    formatBuffer.clear();
+} // namespace
+
+std::string_view formatText(const char* fmt, ...) {
     std::va_list args;
     va_start(args, fmt);
-    vformatInto(formatBuffer, fmt, args);
+    const std::string_view text = vformatText(fmt, args);
     va_end(args);
-    consoleWrite(formatBuffer);
+    return text;
+}
+
+void consolePrintf(const char* fmt, ...) {
+    std::va_list args;
+    va_start(args, fmt);
+    consoleWrite(vformatText(fmt, args));
+    va_end(args);
 }
 
 void reportPrintf(TextFileWriter* out, const char* fmt, ...) {
-    formatBuffer.clear();
     std::va_list args;
     va_start(args, fmt);
-    vformatInto(formatBuffer, fmt, args);
+    const std::string_view text = vformatText(fmt, args);
     va_end(args);
-    consoleWrite(formatBuffer);
+    consoleWrite(text);
     if (out)
-        out->write(formatBuffer);
+        out->write(text);
 }
 
 void filePrintf(TextFileWriter* out, const char* fmt, ...) {
     if (!out)
         return;
-    formatBuffer.clear();
     std::va_list args;
     va_start(args, fmt);
-    vformatInto(formatBuffer, fmt, args);
+    out->write(vformatText(fmt, args));
     va_end(args);
-    out->write(formatBuffer);
 }
 
 void ReportBlock::add(const char* fmt, ...) {

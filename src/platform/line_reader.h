@@ -2,6 +2,10 @@
 // buffer: "\r\n" becomes "\n", a lone "\r" stays, the first Ctrl-Z (0x1A)
 // ends the file, and one read takes at most `maxRead` characters and stops
 // after a newline, which it keeps.
+//
+// The buffer holds the file's bytes as they are; a read's "\r\n" is turned
+// into "\n" only when the read is handed out. That keeps the text of every
+// line searchable in place by the block search, without a conversion pass.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +22,7 @@ class LineReader {
   public:
     /// Reads from `file` (opened in binary mode); does not own or close it.
     explicit LineReader(std::FILE* file, std::size_t maxRead = kLogReadMax,
-                        std::size_t bufferSize = std::size_t{1} << 20);
+                        std::size_t bufferSize = std::size_t{1} << 18);
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
@@ -31,18 +35,28 @@ class LineReader {
 
     std::size_t maxRead() const { return maxRead_; }
 
-  private:
-    bool refill();
-    std::size_t convert(char* data, std::size_t size);
+    // Block access. `pending()` is the buffered input not yet handed out, as
+    // raw bytes (a "\r\n" is still two bytes, Ctrl-Z and what follows it are
+    // already cut off); it always starts where a read starts.
 
+    std::string_view pending() const { return {buffer_.get() + pos_, end_ - pos_}; }
+    /// Drops the first `count` bytes of `pending()`; the caller keeps the
+    /// position at the start of a read.
+    void skip(std::size_t count) { pos_ += count; }
+    /// Moves `pending()` to the front of the buffer and appends more of the
+    /// file. False when nothing could be added: the input has ended.
+    bool fill();
+    /// No more bytes will come from the file: `pending()` is all that is left.
+    bool atEnd() const { return atEnd_; }
+
+  private:
     std::FILE* file_;
     std::size_t maxRead_;
     std::size_t capacity_;
     std::unique_ptr<char[]> buffer_;
-    std::size_t pos_ = 0; // start of unread converted text
-    std::size_t end_ = 0; // end of converted text
-    bool heldCR_ = false; // a "\r" at a chunk end, waiting for the next byte
-    bool atEnd_ = false;  // no more bytes will come from the file
+    std::size_t pos_ = 0; // start of the pending bytes
+    std::size_t end_ = 0; // end of the buffered bytes
+    bool atEnd_ = false;
     bool readError_ = false;
 };
 

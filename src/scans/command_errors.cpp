@@ -1,4 +1,5 @@
 #include "frontend/report.h"
+#include "scans/block_search.h"
 #include "scans/line_match.h"
 #include "scans/line_scans.h"
 #include "transitions/analysis_state.h"
@@ -22,10 +23,12 @@ void scanCommandErrors(LineReader& logFile, TextFileWriter* out, int summaryMode
     std::int64_t errorCount = 0;
     std::int64_t deltaSum = 0;
     float deltaSumReal = 0.0f; // single precision on purpose: its drift is part of the report
+    constexpr std::string_view kMarker = "CMD-ERROR on TC";
+    const NeedleSet marker{kMarker};
+    ReadFilter reads(logFile, fileStats.lineCount);
     std::string_view line;
-    while (logFile.next(line)) {
-        ++fileStats.lineCount;
-        if (!contains(line, "CMD-ERROR on TC"))
+    while (reads.next(line, marker)) {
+        if (!contains(line, kMarker))
             continue;
         ++errorCount;
         const std::int32_t delta = readDelta(line);

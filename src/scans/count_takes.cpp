@@ -1,4 +1,5 @@
 #include "frontend/report.h"
+#include "scans/block_search.h"
 #include "scans/line_match.h"
 #include "scans/line_scans.h"
 #include "transitions/analysis_state.h"
@@ -6,11 +7,13 @@
 namespace qv {
 
 void countTakes(LineReader& logFile, TextFileWriter* out, int /*summaryMode*/) {
+    constexpr std::string_view kTake = " src ";
+    const NeedleSet takeText{kTake};
+    ReadFilter reads(logFile, fileStats.lineCount);
     std::int64_t takeCount = 0;
     std::string_view line;
-    while (logFile.next(line)) {
-        ++fileStats.lineCount;
-        if (contains(line, " src "))
+    while (reads.next(line, takeText)) {
+        if (contains(line, kTake))
             ++takeCount;
     }
     // The averages are those of a log spanning exactly one hour.

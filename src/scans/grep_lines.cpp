@@ -1,5 +1,6 @@
 #include "frontend/report.h"
 #include "frontend/settings.h"
+#include "scans/block_search.h"
 #include "scans/line_match.h"
 #include "scans/line_scans.h"
 #include "transitions/analysis_state.h"
@@ -12,9 +13,10 @@ void grepLines(LineReader& logFile, TextFileWriter* out, const char* grepText, i
     const std::string_view needle(grepText);
     std::int64_t matchCount = 0;
     std::string row;
+    const NeedleSet grepNeedle{needle}; // an empty text matches every read
+    ReadFilter reads(logFile, fileStats.lineCount);
     std::string_view line;
-    while (logFile.next(line)) {
-        ++fileStats.lineCount;
+    while (reads.next(line, grepNeedle)) {
         if (!contains(line, needle))
             continue;
         ++matchCount;

@@ -1,0 +1,43 @@
+// The block search with AVX2, used only after a run-time check of the
+// processor. This file alone is compiled for AVX2; it shares no inline
+// function with the rest of the program.
+#include "scans/block_kernels.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#if defined(QV_X86_64) && (defined(__AVX2__) || defined(_MSC_VER))
+#include <immintrin.h>
+#if defined(_MSC_VER)
+#include <intrin.h>
+#endif
+
+namespace {
+
+struct Avx2 {
+    using Vec = __m256i;
+    static constexpr int kWidth = 32;
+    static Vec load(const char* at) { return _mm256_loadu_si256(reinterpret_cast<const Vec*>(at)); }
+    static Vec splat(char byte) { return _mm256_set1_epi8(byte); }
+    static Vec zero() { return _mm256_setzero_si256(); }
+    static Vec eq(Vec a, Vec b) { return _mm256_cmpeq_epi8(a, b); }
+    static Vec both(Vec a, Vec b) { return _mm256_and_si256(a, b); }
+    static Vec either(Vec a, Vec b) { return _mm256_or_si256(a, b); }
+    static std::uint64_t bits(Vec v) { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v)); }
+};
+
+#include "scans/block_kernels.inc"
+
+const qv::kernels::Kernels avx2 = {findAny<Avx2>, countReads<Avx2>};
+
+} // namespace
+
+namespace qv::kernels {
+const Kernels* const avx2Kernels = &avx2;
+}
+#else
+namespace qv::kernels {
+const Kernels* const avx2Kernels = nullptr;
+}
+#endif

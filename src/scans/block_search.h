@@ -1,0 +1,72 @@
+// Skipping the reads that cannot matter. A scan that only acts on reads
+// holding one of a few texts asks a ReadFilter for the next such read: the
+// filter searches whole buffered blocks for the texts and counts the reads
+// it passes over from the lengths of their lines (a line of L characters,
+// newline included, gives ceil(L / 249) reads). A text that crosses a
+// multiple of 249 characters from its line's start is not in any one read
+// and is not found, exactly as with reading line by line.
+#pragma once
+
+#include "platform/line_reader.h"
+#include "scans/block_kernels.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string_view>
+
+namespace qv {
+
+/// The texts a scan waits for. The texts are not copied: they must outlive
+/// the set.
+class NeedleSet {
+  public:
+    NeedleSet(std::initializer_list<std::string_view> texts)
+        : NeedleSet(std::span<const std::string_view>(texts.begin(), texts.size())) {}
+    explicit NeedleSet(std::span<const std::string_view> texts);
+
+    /// False when the texts cannot be searched for in blocks: one is empty
+    /// (it is in every read), holds a line end, is longer than a read, or
+    /// there are too many. The filter then hands out every read.
+    bool searchable() const { return searchable_; }
+    const kernels::Needles& needles() const { return needles_; }
+    std::size_t maxLength() const { return maxLength_; }
+
+    /// True when a text starts at `at` and ends by `limit` (and by `end`).
+    bool endsBy(const char* at, const char* limit, const char* end) const;
+
+  private:
+    kernels::Needles needles_{};
+    std::size_t maxLength_ = 0;
+    bool searchable_ = true;
+};
+
+/// How the filter searches; `Auto` picks the fastest the processor has.
+/// `Plain` hands out every read and is the reference the others must match.
+enum class SearchPath { Auto, Plain, Portable, Sse2, Avx2 };
+
+/// Chooses the search for every filter made from now on; false (and no
+/// change) when the path is not available here. For tests and benchmarks.
+bool setSearchPath(SearchPath path);
+
+class ReadFilter {
+  public:
+    /// Counts every read of `reader` in `lineCount`, handed out or skipped.
+    ReadFilter(LineReader& reader, std::int64_t& lineCount);
+
+    /// The next read that holds a text of `needles`, with `lineCount` at its
+    /// number; the set may change from call to call. False at the end of
+    /// the file, with every read counted.
+    bool next(std::string_view& line, const NeedleSet& needles);
+
+  private:
+    bool handOut(std::string_view& line);
+    bool moveToReadOf(const char* hit, const NeedleSet& needles);
+    void passOver(const char* searchedEnd, bool final);
+
+    LineReader& reader_;
+    std::int64_t& lineCount_;
+    const kernels::Kernels* kernels_; // nullptr: every read is handed out
+};
+
+} // namespace qv

@@ -1,0 +1,206 @@
+#include "scans/block_search.h"
+#include "scans/line_match.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace qv {
+namespace {
+
+using test::TempInput;
+
+struct Hit {
+    std::int64_t number;
+    std::string text;
+    bool operator==(const Hit&) const = default;
+};
+
+struct FilterRun {
+    std::vector<Hit> hits;
+    std::int64_t lineCount = 0;
+    bool operator==(const FilterRun&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const FilterRun& run) {
+    os << run.lineCount << " reads;";
+    for (const Hit& hit : run.hits)
+        os << " " << hit.number << ":" << testing::PrintToString(hit.text);
+    return os;
+}
+
+// Restores the automatic choice when a test ends.
+struct PathGuard {
+    ~PathGuard() { setSearchPath(SearchPath::Auto); }
+};
+
+FilterRun runFilter(const std::string& bytes, const NeedleSet& needles, SearchPath path,
+                    std::size_t bufferSize = 1 << 18) {
+    PathGuard guard;
+    EXPECT_TRUE(setSearchPath(path));
+    TempInput input(bytes);
+    LineReader reader(input.get(), kLogReadMax, bufferSize);
+    FilterRun run;
+    ReadFilter filter(reader, run.lineCount);
+    std::string_view line;
+    while (filter.next(line, needles))
+        run.hits.push_back({run.lineCount, std::string(line)});
+    return run;
+}
+
+// The reference: every read, tested one by one.
+FilterRun referenceRun(const std::string& bytes, std::span<const std::string_view> texts) {
+    TempInput input(bytes);
+    LineReader reader(input.get());
+    FilterRun run;
+    std::string_view line;
+    while (reader.next(line)) {
+        ++run.lineCount;
+        for (std::string_view text : texts) {
+            if (contains(line, text)) {
+                run.hits.push_back({run.lineCount, std::string(line)});
+                break;
+            }
+        }
+    }
+    return run;
+}
+
+std::vector<SearchPath> fastPaths() {
+    std::vector<SearchPath> paths;
+    for (SearchPath path : {SearchPath::Portable, SearchPath::Sse2, SearchPath::Avx2})
+        if (setSearchPath(path))
+            paths.push_back(path);
+    setSearchPath(SearchPath::Auto);
+    return paths;
+}
+
+const std::string x249(249, 'x');
+
+TEST(ReadFilter, TextsAtReadBoundaries) {
+    const NeedleSet ab{"ab"};
+    struct Case {
+        std::string bytes;
+        FilterRun expected;
+    };
+    const Case cases[] = {
+        // "ab" straddling the 249 split of a long line is in neither read.
+        {std::string(248, 'x') + "ab\nab\n", {{{3, "ab\n"}}, 3}},
+        // ... but one that ends on the 249th character is.
+        {std::string(247, 'x') + "abx\n", {{{1, std::string(247, 'x') + "ab"}}, 2}},
+        // Starting a second read.
+        {x249 + "ab\n", {{{2, "ab\n"}}, 2}},
+        // CRLF: 247 characters and "ab\r\n" are one read of 249 characters.
+        {std::string(245, 'x') + "ab\r\nq\r\n", {{{1, std::string(245, 'x') + "ab\n"}}, 2}},
+        // 249 characters and "\r\n" are two reads, the second just "\n".
+        {std::string(247, 'x') + "ab\r\nab", {{{1, std::string(247, 'x') + "ab"}, {3, "ab"}}, 3}},
+        // A text in two reads of one line is found twice; a line with it twice, once.
+        {"ab" + std::string(247, 'x') + "ab\n",
+         {{{1, "ab" + std::string(247, 'x')}, {2, "ab\n"}}, 2}},
+        {"ab ab ab\n", {{{1, "ab ab ab\n"}}, 1}},
+        // Ctrl-Z ends the file, NUL bytes are text, a lone CR stays.
+        {"q\nab\x1A"
+         "ab\n",
+         {{{2, "ab"}}, 2}},
+        {std::string("a\0ab\rab\n", 8), {{{1, std::string("a\0ab\rab\n", 8)}}, 1}},
+        {"ab\r", {{{1, "ab\r"}}, 1}},
+        {"", {{}, 0}},
+        {"no match\n" + x249 + x249 + "x\n", {{}, 4}},
+    };
+    for (SearchPath path : fastPaths())
+        for (const Case& c : cases)
+            EXPECT_EQ(runFilter(c.bytes, ab, path), c.expected)
+                << testing::PrintToString(c.bytes) << " path " << static_cast<int>(path);
+}
+
+TEST(ReadFilter, UnsearchableSetsHandOutEveryRead) {
+    const std::string log = "a\r\nb\nab\n";
+    const FilterRun every{{{1, "a\n"}, {2, "b\n"}, {3, "ab\n"}}, 3};
+    EXPECT_FALSE(NeedleSet({""}).searchable());
+    EXPECT_FALSE(NeedleSet({"ab", ""}).searchable());
+    EXPECT_FALSE(NeedleSet({"a\r"}).searchable());
+    EXPECT_FALSE(NeedleSet({"b\n"}).searchable());
+    EXPECT_FALSE(NeedleSet({std::string_view(x249 + "x")}).searchable());
+    EXPECT_FALSE(NeedleSet({"1", "2", "3", "4", "5", "6", "7", "8", "9"}).searchable());
+    EXPECT_TRUE(NeedleSet({"1", "2", "3", "4", "5", "6", "7", "8"}).searchable());
+    EXPECT_EQ(runFilter(log, NeedleSet{""}, SearchPath::Auto), every);
+    EXPECT_EQ(runFilter(log, NeedleSet{"zz"}, SearchPath::Plain), every);
+    EXPECT_EQ(runFilter(log, NeedleSet{"zz"}, SearchPath::Auto), (FilterRun{{}, 3}));
+}
+
+// Random logs of lines whose lengths crowd around multiples of 249, with
+// the texts (or their first bytes) near the splits, line ends of every kind,
+// NULs, lone CRs and the odd Ctrl-Z.
+std::string randomLog(std::mt19937& rng, const std::vector<std::string>& pool) {
+    static const char* const ends[] = {"\n", "\r\n", "\r\n", "\n", "", "\r", "\n\n", "\r\r\n"};
+    std::string log;
+    const std::size_t lines = rng() % 40;
+    for (std::size_t i = 0; i < lines; ++i) {
+        const unsigned shape = rng() % 4;
+        std::size_t length = shape == 0   ? rng() % 20
+                             : shape == 1 ? 238 + rng() % 16
+                             : shape == 2 ? 486 + rng() % 16
+                                          : rng() % 700;
+        std::string line(length, 'w');
+        for (unsigned k = rng() % 3; k > 0; --k) {
+            const std::string& text = pool[rng() % pool.size()];
+            const std::string piece = rng() % 8 == 0 ? text.substr(0, 2) : text;
+            line.insert(std::min<std::size_t>(line.size(), rng() % (length + 1)), piece);
+        }
+        if (!line.empty() && rng() % 16 == 0)
+            line[rng() % line.size()] = '\0';
+        if (rng() % 64 == 0)
+            line += '\x1A';
+        log += line;
+        log += ends[rng() % 8];
+    }
+    return log;
+}
+
+TEST(ReadFilter, MatchesReadingEveryLine) {
+    const std::vector<std::string> pool = {
+        "DOFADE:START",   "XFER XITION", " src ",           "dst 0130",
+        "SNIFFER STATUS", "a",           "CMD-ERROR on TC", "yzx"};
+    std::mt19937 rng(2024);
+    const std::vector<SearchPath> paths = fastPaths();
+    for (int round = 0; round < 400; ++round) {
+        const std::string log = randomLog(rng, pool);
+        std::vector<std::string_view> texts(1 + rng() % 8);
+        for (std::string_view& text : texts)
+            text = pool[rng() % pool.size()];
+        const NeedleSet needles(texts);
+        const FilterRun expected = referenceRun(log, texts);
+        for (SearchPath path : paths) {
+            for (std::size_t buffer : {std::size_t{1}, std::size_t{1500}, std::size_t{1} << 18})
+                ASSERT_EQ(runFilter(log, needles, path, buffer), expected)
+                    << "round " << round << " path " << static_cast<int>(path) << " buffer "
+                    << buffer;
+        }
+    }
+}
+
+// The end of the buffered input lands at every place of a line of 248
+// characters and "\r\n", which is one read, and of one of 249 and "\r\n",
+// which is two.
+TEST(ReadFilter, FillsAtEveryPlaceOfALongLine) {
+    const std::string_view texts[] = {"ab", "CMD-ERROR on TC"};
+    const std::string tail =
+        std::string(248, 'x') + "\r\nab\r\n" + x249 + "\r\n" + x249 + "ab\r\nCMD-ERROR on TC\r\n";
+    for (SearchPath path : fastPaths()) {
+        for (std::size_t prefix = 0; prefix < 1100; ++prefix) {
+            const std::string log =
+                std::string(prefix % 7, 'p') + "\n" + std::string(prefix, 'q') + "\r\n" + tail;
+            for (std::size_t used : {1, 2})
+                ASSERT_EQ(runFilter(log, NeedleSet(std::span(texts, used)), path, 1000),
+                          referenceRun(log, std::span(texts, used)))
+                    << "prefix " << prefix << " path " << static_cast<int>(path);
+        }
+    }
+}
+
+} // namespace
+} // namespace qv

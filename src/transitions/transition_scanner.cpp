@@ -3,6 +3,7 @@
 // every complete group to the group timing.
 #include "frontend/report.h"
 #include "frontend/settings.h"
+#include "scans/block_search.h"
 #include "scans/line_match.h"
 #include "transitions/analysis_state.h"
 #include "transitions/group_timing.h"
@@ -114,10 +115,23 @@ class LineTests {
     bool levelFilter_;
 };
 
+/// The texts without which a read cannot matter in a state: a read that holds
+/// none of them fails every test there and is only counted. The process name
+/// is not among them, since every test that asks for it asks for a marker too.
+struct CandidateTexts {
+    std::string_view outputtext{settings.outputtext};
+    NeedleSet betweenGroups{kFadeStart, kXferXition};
+    NeedleSet inFade{kFadeStart,  kXferXition, kSniffer,     kFadeDone,
+                     kFadeRevBus, kFadeRevBlk, kDebugRouter, outputtext};
+    NeedleSet inMixBeforeFirstGroup{kAnyFade,   kSniffer,     kXferXition, kMixDone,
+                                    kMixRevBus, kDebugRouter, outputtext};
+    NeedleSet inMix{kSniffer, kXferXition, kMixDone, kMixRevBus, kDebugRouter, outputtext};
+};
+
 class TransitionScanner {
   public:
     TransitionScanner(LineReader& logFile, TextFileWriter* out, int summaryMode)
-        : logFile_(logFile), out_(out), summaryMode_(summaryMode) {}
+        : reads_(logFile, fileStats.lineCount), out_(out), summaryMode_(summaryMode) {}
 
     void run() {
         while (!endOfFile_)
@@ -148,19 +162,19 @@ class TransitionScanner {
         }
     }
 
-    bool readLine() {
-        if (!logFile_.next(line_)) {
+    // The next read that can matter; the reads passed over are counted.
+    bool readLine(const NeedleSet& candidates) {
+        if (!reads_.next(line_, candidates)) {
             endOfFile_ = true;
             return false;
         }
-        ++fileStats.lineCount;
         return true;
     }
 
     static long long lineNumber() { return static_cast<long long>(fileStats.lineCount); }
 
     void readLineStep() {
-        if (readLine())
+        if (readLine(candidates_.betweenGroups))
             findStart();
     }
 
@@ -183,25 +197,27 @@ class TransitionScanner {
     }
 
     void fadeCollect() {
-        if (nextGroupLine(ScanState::FADE_COMPLETE))
+        if (nextGroupLine(ScanState::FADE_COMPLETE, candidates_.inFade))
             apply(tests_.sortFadeLine(line_), ScanState::FADE_COMPLETE);
     }
 
     void mixCollect() {
-        if (nextGroupLine(ScanState::MIX_COMPLETE))
-            apply(tests_.sortMixLine(line_, fileStats.transitionCount == 0),
-                  ScanState::MIX_COMPLETE);
+        const bool noGroupCompleted = fileStats.transitionCount == 0;
+        const NeedleSet& candidates =
+            noGroupCompleted ? candidates_.inMixBeforeFirstGroup : candidates_.inMix;
+        if (nextGroupLine(ScanState::MIX_COMPLETE, candidates))
+            apply(tests_.sortMixLine(line_, noGroupCompleted), ScanState::MIX_COMPLETE);
     }
 
     // A complete group is handed over at the top of the next step, before
     // any read, so it never holds a line after the one that completed it.
     // A group cut off by the end of the file is dropped silently.
-    bool nextGroupLine(ScanState completeState) {
+    bool nextGroupLine(ScanState completeState, const NeedleSet& candidates) {
         if (transitionGroup.lineMask == 0) {
             state_ = completeState;
             return false;
         }
-        return readLine();
+        return readLine(candidates);
     }
 
     void apply(LineRole line, ScanState completeState) {
@@ -274,10 +290,11 @@ class TransitionScanner {
         state_ = ScanState::READ_LINE;
     }
 
-    LineReader& logFile_;
+    ReadFilter reads_;
     TextFileWriter* out_;
     int summaryMode_;
     LineTests tests_;
+    CandidateTexts candidates_;
     ScanState state_ = ScanState::READ_LINE;
     std::string_view line_; // the read being examined; valid until the next read
     int sniffSeen_ = 0;

@@ -1,6 +1,6 @@
+#include "scan_capture.h"
 #include "scans/block_search.h"
 #include "scans/line_match.h"
-#include "test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -70,15 +70,6 @@ FilterRun referenceRun(const std::string& bytes, std::span<const std::string_vie
     return run;
 }
 
-std::vector<SearchPath> fastPaths() {
-    std::vector<SearchPath> paths;
-    for (SearchPath path : {SearchPath::Portable, SearchPath::Sse2, SearchPath::Avx2})
-        if (setSearchPath(path))
-            paths.push_back(path);
-    setSearchPath(SearchPath::Auto);
-    return paths;
-}
-
 const std::string x249(249, 'x');
 
 TEST(ReadFilter, TextsAtReadBoundaries) {
@@ -111,7 +102,7 @@ TEST(ReadFilter, TextsAtReadBoundaries) {
         {"", {{}, 0}},
         {"no match\n" + x249 + x249 + "x\n", {{}, 4}},
     };
-    for (SearchPath path : fastPaths())
+    for (SearchPath path : test::fastSearchPaths())
         for (const Case& c : cases)
             EXPECT_EQ(runFilter(c.bytes, ab, path), c.expected)
                 << testing::PrintToString(c.bytes) << " path " << static_cast<int>(path);
@@ -166,7 +157,7 @@ TEST(ReadFilter, MatchesReadingEveryLine) {
         "DOFADE:START",   "XFER XITION", " src ",           "dst 0130",
         "SNIFFER STATUS", "a",           "CMD-ERROR on TC", "yzx"};
     std::mt19937 rng(2024);
-    const std::vector<SearchPath> paths = fastPaths();
+    const std::vector<SearchPath> paths = test::fastSearchPaths();
     for (int round = 0; round < 400; ++round) {
         const std::string log = randomLog(rng, pool);
         std::vector<std::string_view> texts(1 + rng() % 8);
@@ -190,7 +181,7 @@ TEST(ReadFilter, FillsAtEveryPlaceOfALongLine) {
     const std::string_view texts[] = {"ab", "CMD-ERROR on TC"};
     const std::string tail =
         std::string(248, 'x') + "\r\nab\r\n" + x249 + "\r\n" + x249 + "ab\r\nCMD-ERROR on TC\r\n";
-    for (SearchPath path : fastPaths()) {
+    for (SearchPath path : test::fastSearchPaths()) {
         for (std::size_t prefix = 0; prefix < 1100; ++prefix) {
             const std::string log =
                 std::string(prefix % 7, 'p') + "\n" + std::string(prefix, 'q') + "\r\n" + tail;

@@ -1,0 +1,72 @@
+// Runs a scan over a log with a chosen block search and keeps everything it
+// wrote, for tests that compare the block search with reading every line.
+#pragma once
+
+#include "frontend/report.h"
+#include "scans/block_search.h"
+#include "test_util.h"
+#include "transitions/analysis_state.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace qv::test {
+
+inline std::string contents(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string bytes;
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+        bytes.append(chunk, n);
+    return bytes;
+}
+
+struct ScanOutput {
+    std::string console;
+    std::string file;
+    std::int64_t lineCount = 0;
+    bool operator==(const ScanOutput&) const = default;
+};
+
+/// The block searches this machine can run, the plain reading excluded.
+inline std::vector<SearchPath> fastSearchPaths() {
+    std::vector<SearchPath> paths;
+    for (SearchPath path : {SearchPath::Portable, SearchPath::Sse2, SearchPath::Avx2})
+        if (setSearchPath(path))
+            paths.push_back(path);
+    setSearchPath(SearchPath::Auto);
+    return paths;
+}
+
+/// Runs `scan(reader, outputFile)` over `log` after resetFileStats.
+template <typename Scan>
+ScanOutput captureScan(SearchPath path, const std::string& log, Scan scan) {
+    EXPECT_TRUE(setSearchPath(path));
+    TempInput console("");
+    setConsoleStream(console.get());
+    const std::string outName = testing::TempDir() + "quorvex_capture_out.txt";
+    resetFileStats();
+    {
+        TextFileWriter out(outName.c_str());
+        TempInput input(log);
+        LineReader reader(input.get());
+        scan(reader, &out);
+        out.close();
+    }
+    consoleFlush();
+    setConsoleStream(nullptr);
+    setSearchPath(SearchPath::Auto);
+    ScanOutput output{contents(console.get()), {}, fileStats.lineCount};
+    if (std::FILE* written = std::fopen(outName.c_str(), "rb")) {
+        output.file = contents(written);
+        std::fclose(written);
+    }
+    std::remove(outName.c_str());
+    return output;
+}
+
+} // namespace qv::test

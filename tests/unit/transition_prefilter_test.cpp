@@ -1,0 +1,186 @@
+// The transition scanner passes over the reads that cannot matter in its
+// state. Whatever it prints, counts and stores must be the same as when it
+// looks at every read.
+#include "frontend/settings.h"
+#include "scan_capture.h"
+#include "transitions/transitions.h"
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace qv {
+namespace {
+
+// Everything a scan leaves behind: what it wrote, its counters and the
+// stored group.
+struct ScanResult {
+    test::ScanOutput output;
+    std::vector<std::int64_t> counters;
+    std::vector<std::string> slots;
+    bool operator==(const ScanResult&) const = default;
+};
+
+ScanResult scanWith(SearchPath path, const std::string& log, int summaryMode) {
+    transitionGroup = TransitionGroup{};
+    ScanResult result;
+    result.output = test::captureScan(path, log, [&](LineReader& reader, TextFileWriter* out) {
+        scanTransitions(reader, out, summaryMode);
+        printRunSummary();
+    });
+    result.counters = {fileStats.transitionCount, fileStats.startlineCount,
+                       fileStats.blockErrorCount, transitionGroup.lineMask};
+    for (const GroupSlot& slot : transitionGroup.slots)
+        result.slots.push_back(std::to_string(slot.lineNumber) + " " + std::string(slot.view()));
+    return result;
+}
+
+// Generated logs: whole fades and mixes of several processes, broken and
+// overfull groups, router lines with and without level or REFRESH, sniffer
+// lines, noise, long lines that push a marker across a 249 split, and CRLF.
+class LogMaker {
+  public:
+    explicit LogMaker(unsigned seed) : rng_(seed) {}
+
+    std::string make() {
+        log_.clear();
+        crlf_ = rng_() % 2 == 0;
+        for (int events = 20 + static_cast<int>(rng_() % 60); events > 0; --events)
+            event();
+        return log_;
+    }
+
+  private:
+    void line(const char* process, const char* message) {
+        char head[96];
+        const unsigned t = static_cast<unsigned>(++tick_);
+        std::snprintf(head, sizeof head, "12/08/26 01:00:00.000 %-8s %-34s01%02u%02u%02u ", process,
+                      message, t / 1800 % 60, t / 30 % 60, t % 30);
+        std::string text = head;
+        if (rng_() % 24 == 0) // a long line; the marker may end up in any piece
+            text.insert(rng_() % 60, std::string(150 + rng_() % 200, '.'));
+        log_ += text + (crlf_ ? "\r\n" : "\n");
+    }
+
+    const char* process() {
+        static const char* const names[] = {"WQVX", "WQVX", "WQVX", "KQVX", "RTRCTL"};
+        return names[rng_() % 5];
+    }
+
+    void router() {
+        static const char* const texts[] = {"RTR TAKE dst 0130 src 0001 lev 00",
+                                            "RTR TAKE dst 0130 src 0002 lev 01",
+                                            "RTR REFRESH dst 0130 lev 00", "RTR TAKE dst 0140"};
+        line("RTRCTL", texts[rng_() % 4]);
+    }
+
+    void noise() {
+        static const char* const texts[] = {"SNIFFER STATUS ok", "STATUS heartbeat",
+                                            "TAKE bus A src 0003", "DOFADE:PREP",
+                                            "CMD-ERROR on TC delta 4"};
+        line(rng_() % 3 == 0 ? "KQVX" : "SWITCH", texts[rng_() % 5]);
+    }
+
+    void event() {
+        const unsigned pick = rng_() % 10;
+        const char* name = process();
+        if (pick < 3) {
+            fade(name);
+        } else if (pick < 5) {
+            mix(name);
+        } else if (pick < 6) {
+            line(name, "DOFADE:START");
+            for (int i = 0; i < 29; ++i)
+                router();
+        } else {
+            randomLine(name);
+        }
+    }
+
+    void fade(const char* name) {
+        static const char* const kinds[] = {"XFER XITION", "goto REV-BUS", "goto REV-BLK",
+                                            "DBGRTRTIME", "DOFADE:DONE"};
+        line(name, "DOFADE:START");
+        for (const char* kind : kinds) {
+            if (rng_() % 3 == 0)
+                noise();
+            if (rng_() % 2 == 0)
+                router();
+            if (rng_() % 12 != 0)
+                line(name, kind);
+        }
+    }
+
+    void mix(const char* name) {
+        static const char* const kinds[] = {"DOMIX:swrtr goto rev-bus", "DBGRTRTIME",
+                                            "DOMIX:swrtr trans done"};
+        line(name, "XFER XITION");
+        for (const char* kind : kinds) {
+            if (rng_() % 3 == 0)
+                noise();
+            if (rng_() % 2 == 0)
+                router();
+            if (rng_() % 12 != 0)
+                line(name, rng_() % 20 == 0 ? "DOFADE:DONE" : kind);
+        }
+    }
+
+    void randomLine(const char* name) {
+        static const char* const texts[] = {
+            "DOFADE:START", "XFER XITION", "goto REV-BUS",           "goto REV-BLK",
+            "DBGRTRTIME",   "DOFADE:DONE", "DOMIX:swrtr trans done", "DOMIX:swrtr goto rev-bus"};
+        if (rng_() % 2 == 0)
+            line(name, texts[rng_() % 8]);
+        else if (rng_() % 2 == 0)
+            router();
+        else
+            noise();
+    }
+
+    std::mt19937 rng_;
+    std::string log_;
+    bool crlf_ = false;
+    long tick_ = 0;
+};
+
+struct RunSetup {
+    const char* srchname;
+    const char* outputtext;
+    bool levelFilter;
+    int summaryMode;
+};
+
+TEST(TransitionPrefilter, SameResultsAsReadingEveryLine) {
+    const RunSetup setups[] = {
+        {"WQVX", "dst 0130", false, 0}, {"WQVX", "dst 0130", true, 0},
+        {"KQVX", "dst 0130", false, 1}, {"", "dst 0130", false, 0},
+        {"WQVX", "", false, 0},         {"WQVX", "lev 0", true, 1},
+    };
+    const std::vector<SearchPath> paths = test::fastSearchPaths();
+    LogMaker maker(77);
+    std::int64_t completed = 0, broken = 0, overfull = 0;
+    for (int round = 0; round < 60; ++round) {
+        const std::string log = maker.make();
+        const RunSetup& setup = setups[round % std::size(setups)];
+        resetRunSettings();
+        copyField(settings.srchname, setup.srchname);
+        copyField(settings.outputtext, setup.outputtext);
+        settings.levelFilter = setup.levelFilter;
+        const ScanResult expected = scanWith(SearchPath::Plain, log, setup.summaryMode);
+        completed += expected.counters[0];
+        broken += expected.counters[2];
+        overfull += expected.output.console.find("Too Many") != std::string::npos;
+        for (SearchPath path : paths)
+            ASSERT_EQ(scanWith(path, log, setup.summaryMode), expected)
+                << "round " << round << " path " << static_cast<int>(path);
+    }
+    resetRunSettings();
+    // The logs reach every way a group can end.
+    EXPECT_GT(completed, 100);
+    EXPECT_GT(broken, 10);
+    EXPECT_GT(overfull, 3);
+}
+
+} // namespace
+} // namespace qv

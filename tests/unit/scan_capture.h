@@ -48,7 +48,10 @@ ScanOutput captureScan(SearchPath path, const std::string& log, Scan scan) {
     EXPECT_TRUE(setSearchPath(path));
     TempInput console("");
     setConsoleStream(console.get());
-    const std::string outName = testing::TempDir() + "quorvex_capture_out.txt";
+    // One name per test: ctest runs tests side by side.
+    const std::string outName = testing::TempDir() + "quorvex_" +
+                                testing::UnitTest::GetInstance()->current_test_info()->name() +
+                                ".txt";
     resetFileStats();
     {
         TextFileWriter out(outName.c_str());

@@ -30,22 +30,26 @@ struct Needles {
     std::size_t maxOffset; // largest `second` (or `first`) of the set
 };
 
-/// Reads of the complete lines in a range, and where the unfinished rest
-/// (the line that goes on past the range) starts.
+/// Reads of the complete lines met so far, and where the line that is not
+/// finished yet starts (a read start).
 struct LineCount {
     std::int64_t reads;
     const char* rest;
 };
 
+struct Found {
+    const char* hit; // nullptr: no text starts before `stop`
+    LineCount lines; // the lines that end before `hit`, or before `stop`
+};
+
 struct Kernels {
-    /// The first position in [from, stop) where a needle occurs whole within
-    /// [position, end); nullptr when there is none.
-    const char* (*find)(const Needles& needles, const char* from, const char* stop,
-                        const char* end);
-    /// The reads of the lines in [from, to) that end with a newline there:
-    /// a line of L characters (newline included, "\r\n" counting as one)
-    /// gives ceil(L / maxRead) reads. `from` starts a read.
-    LineCount (*count)(const char* from, const char* to, std::size_t maxRead);
+    /// Searches [from, stop) for the first position where a text occurs whole
+    /// within [position, end), and counts the reads of the lines that end on
+    /// the way: a line of L characters (newline included, "\r\n" counting as
+    /// one) gives ceil(L / maxRead) reads. `readStart` starts a read, and
+    /// [readStart, from) holds no newline.
+    Found (*scan)(const Needles& needles, const char* readStart, const char* from, const char* stop,
+                  const char* end, std::size_t maxRead);
 };
 
 extern const Kernels portableKernels;

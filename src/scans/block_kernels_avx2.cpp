@@ -17,19 +17,22 @@ namespace {
 
 struct Avx2 {
     using Vec = __m256i;
+    using Mask = Vec;
     static constexpr int kWidth = 32;
     static Vec load(const char* at) { return _mm256_loadu_si256(reinterpret_cast<const Vec*>(at)); }
     static Vec splat(char byte) { return _mm256_set1_epi8(byte); }
-    static Vec zero() { return _mm256_setzero_si256(); }
-    static Vec eq(Vec a, Vec b) { return _mm256_cmpeq_epi8(a, b); }
-    static Vec both(Vec a, Vec b) { return _mm256_and_si256(a, b); }
-    static Vec either(Vec a, Vec b) { return _mm256_or_si256(a, b); }
-    static std::uint64_t bits(Vec v) { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v)); }
+    static Mask none() { return _mm256_setzero_si256(); }
+    static Mask eq(Vec a, Vec b) { return _mm256_cmpeq_epi8(a, b); }
+    static Mask both(Mask a, Mask b) { return _mm256_and_si256(a, b); }
+    static Mask either(Mask a, Mask b) { return _mm256_or_si256(a, b); }
+    static std::uint64_t bits(Mask v) {
+        return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
+    }
 };
 
 #include "scans/block_kernels.inc"
 
-const qv::kernels::Kernels avx2 = {findAny<Avx2>, countReads<Avx2>};
+const qv::kernels::Kernels avx2 = {scanAny<Avx2>};
 
 } // namespace
 

@@ -11,6 +11,7 @@ namespace {
 
 struct Word {
     using Vec = std::uint64_t;
+    using Mask = Vec;
     static constexpr int kWidth = 8;
     static constexpr Vec kLow7 = 0x7F7F7F7F7F7F7F7Full;
     static constexpr Vec kHigh = 0x8080808080808080ull;
@@ -23,17 +24,17 @@ struct Word {
         return value;
     }
     static Vec splat(char byte) { return 0x0101010101010101ull * static_cast<unsigned char>(byte); }
-    static Vec zero() { return 0; }
+    static Mask none() { return 0; }
     // The high bit of each byte that is equal in a and b; exact, no carries
     // between bytes.
-    static Vec eq(Vec a, Vec b) {
+    static Mask eq(Vec a, Vec b) {
         const Vec diff = a ^ b;
         return ~(((diff & kLow7) + kLow7) | diff) & kHigh;
     }
-    static Vec both(Vec a, Vec b) { return a & b; }
-    static Vec either(Vec a, Vec b) { return a | b; }
+    static Mask both(Mask a, Mask b) { return a & b; }
+    static Mask either(Mask a, Mask b) { return a | b; }
     // Gathers the high bits: bit i for byte i.
-    static std::uint64_t bits(Vec v) { return ((v >> 7) * 0x0102040810204080ull) >> 56; }
+    static std::uint64_t bits(Mask v) { return ((v >> 7) * 0x0102040810204080ull) >> 56; }
 
     static Vec swapBytes(Vec v) {
         Vec out = 0;
@@ -49,6 +50,6 @@ struct Word {
 
 namespace qv::kernels {
 
-const Kernels portableKernels = {findAny<Word>, countReads<Word>};
+const Kernels portableKernels = {scanAny<Word>};
 
 } // namespace qv::kernels

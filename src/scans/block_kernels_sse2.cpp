@@ -15,19 +15,20 @@ namespace {
 
 struct Sse2 {
     using Vec = __m128i;
+    using Mask = Vec;
     static constexpr int kWidth = 16;
     static Vec load(const char* at) { return _mm_loadu_si128(reinterpret_cast<const Vec*>(at)); }
     static Vec splat(char byte) { return _mm_set1_epi8(byte); }
-    static Vec zero() { return _mm_setzero_si128(); }
-    static Vec eq(Vec a, Vec b) { return _mm_cmpeq_epi8(a, b); }
-    static Vec both(Vec a, Vec b) { return _mm_and_si128(a, b); }
-    static Vec either(Vec a, Vec b) { return _mm_or_si128(a, b); }
-    static std::uint64_t bits(Vec v) { return static_cast<std::uint32_t>(_mm_movemask_epi8(v)); }
+    static Mask none() { return _mm_setzero_si128(); }
+    static Mask eq(Vec a, Vec b) { return _mm_cmpeq_epi8(a, b); }
+    static Mask both(Mask a, Mask b) { return _mm_and_si128(a, b); }
+    static Mask either(Mask a, Mask b) { return _mm_or_si128(a, b); }
+    static std::uint64_t bits(Mask v) { return static_cast<std::uint32_t>(_mm_movemask_epi8(v)); }
 };
 
 #include "scans/block_kernels.inc"
 
-const qv::kernels::Kernels sse2 = {findAny<Sse2>, countReads<Sse2>};
+const qv::kernels::Kernels sse2 = {scanAny<Sse2>};
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "scans/block_search.h"
 
+#include "scans/line_match.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -12,19 +14,20 @@ namespace qv {
 
 namespace {
 
-// Rough frequency of a byte in log text, used to pick the two bytes of a
-// needle that mark a candidate: the rarer the pair, the fewer false alarms.
+// Rough frequency of a byte in log text (dates, clocks and timecodes make
+// digits and ':' common), used to pick the two bytes of a needle that mark a
+// candidate: the rarer the pair, the fewer false alarms.
 int commonness(unsigned char c) {
     if (c == ' ')
         return 100;
     if (c >= '0' && c <= '9')
-        return 40;
+        return c == '0' ? 90 : 70;
+    if (c == ':' || c == '.' || c == '/')
+        return 50;
     if (c >= 'a' && c <= 'z')
         return std::strchr("etaoinsrhl", c) ? 45 : 30;
     if (c >= 'A' && c <= 'Z')
         return std::strchr("ETAOINSRHL", c) ? 8 : 5;
-    if (c == ':' || c == '.' || c == '/')
-        return 25;
     return c < 0x80 ? 3 : 1;
 }
 
@@ -45,21 +48,20 @@ kernels::Needle prepare(std::string_view text) {
     return needle;
 }
 
-bool cpuHasAvx2Kernels() {
+// The AVX2 kernels are also built for popcnt and BMI1, which every AVX2
+// processor has; checked all the same.
+bool cpuRunsAvx2Kernels() {
 #if defined(QV_X86_64) && defined(_MSC_VER)
     int regs[4];
     __cpuid(regs, 0);
     if (regs[0] < 7)
         return false;
     __cpuid(regs, 1);
-    const bool osSavesYmm = (regs[2] & (1 << 27)) != 0 && (_xgetbv(0) & 6) == 6;
+    const bool osSavesYmm = (regs[2] & (1 << 27)) != 0 && (_xgetbv(0) & 0x6) == 0x6;
     const bool popcnt = (regs[2] & (1 << 23)) != 0;
     __cpuidex(regs, 7, 0);
-    const bool avx2AndBmi = (regs[1] & (1 << 5)) != 0 && (regs[1] & (1 << 3)) != 0;
-    return osSavesYmm && popcnt && avx2AndBmi;
+    return osSavesYmm && popcnt && (regs[1] & (1 << 5)) != 0 && (regs[1] & (1 << 3)) != 0;
 #elif defined(QV_X86_64)
-    // The AVX2 kernels are also built for popcnt and BMI1, which every AVX2
-    // processor has; checked all the same.
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
            __builtin_cpu_supports("bmi");
 #else
@@ -68,6 +70,8 @@ bool cpuHasAvx2Kernels() {
 }
 
 const kernels::Kernels* kernelsFor(SearchPath path) {
+    static const kernels::Kernels* const avx2 =
+        cpuRunsAvx2Kernels() ? kernels::avx2Kernels : nullptr;
     switch (path) {
     case SearchPath::Plain:
         return nullptr;
@@ -76,37 +80,41 @@ const kernels::Kernels* kernelsFor(SearchPath path) {
     case SearchPath::Sse2:
         return kernels::sse2Kernels;
     case SearchPath::Avx2:
-        return cpuHasAvx2Kernels() ? kernels::avx2Kernels : nullptr;
+        return avx2;
     case SearchPath::Auto:
         break;
     }
-    if (kernels::avx2Kernels && cpuHasAvx2Kernels())
-        return kernels::avx2Kernels;
+    if (avx2)
+        return avx2;
     return kernels::sse2Kernels ? kernels::sse2Kernels : &kernels::portableKernels;
 }
 
 const kernels::Kernels* chosenKernels = kernelsFor(SearchPath::Auto);
 
-// Searched and counted a piece at a time, so that counting reads the bytes
-// the search has just brought into the cache.
-constexpr std::size_t kPieceSize = 64 * 1024;
-
 } // namespace
 
-NeedleSet::NeedleSet(std::span<const std::string_view> texts) {
-    if (texts.size() == 0 || texts.size() > static_cast<std::size_t>(kernels::kMaxNeedles)) {
-        searchable_ = false;
-        return;
-    }
+NeedleSet::NeedleSet(std::span<const std::string_view> texts) : texts_(texts.begin(), texts.end()) {
+    searchable_ = !texts.empty() && texts.size() <= static_cast<std::size_t>(kernels::kMaxNeedles);
     for (std::string_view text : texts) {
+        maxLength_ = std::max(maxLength_, text.size());
         if (text.empty() || text.size() > kLogReadMax ||
             text.find_first_of("\r\n") != std::string_view::npos)
             searchable_ = false;
-        needles_.items[needles_.count++] = prepare(text);
-        maxLength_ = std::max(maxLength_, text.size());
-        needles_.maxOffset =
-            std::max(needles_.maxOffset, needles_.items[needles_.count - 1].second);
     }
+    if (!searchable_)
+        return;
+    for (std::string_view text : texts) {
+        const kernels::Needle needle = prepare(text);
+        needles_.items[needles_.count++] = needle;
+        needles_.maxOffset = std::max(needles_.maxOffset, needle.second);
+    }
+}
+
+bool NeedleSet::foundIn(std::string_view line) const {
+    for (std::string_view text : texts_)
+        if (contains(line, text))
+            return true;
+    return false;
 }
 
 bool NeedleSet::endsBy(const char* at, const char* limit, const char* end) const {
@@ -131,36 +139,46 @@ ReadFilter::ReadFilter(LineReader& reader, std::int64_t& lineCount)
     : reader_(reader), lineCount_(lineCount), kernels_(chosenKernels) {}
 
 bool ReadFilter::next(std::string_view& line, const NeedleSet& needles) {
-    if (!kernels_ || !needles.searchable() || needles.maxLength() > reader_.maxRead())
-        return handOut(line);
+    const std::size_t maxRead = reader_.maxRead();
+    if (!kernels_ || !needles.searchable() || needles.maxLength() > maxRead)
+        return nextTested(line, needles);
     std::size_t searched = 0; // no text starts in this many bytes of pending()
     for (;;) {
         const std::string_view data = reader_.pending();
         const char* const end = data.data() + data.size();
+        const bool last = reader_.atEnd();
         // Until the input has ended, only positions where every text fits
         // are searched; the rest waits for the next fill.
-        const char* const stop =
-            reader_.atEnd() ? end : end - std::min(data.size(), needles.maxLength() - 1);
+        const char* const stop = last ? end : end - std::min(data.size(), needles.maxLength() - 1);
         const char* at = data.data() + searched;
         while (at < stop) {
-            const char* pieceEnd = at + std::min<std::size_t>(stop - at, kPieceSize);
-            const char* hit = kernels_->find(needles.needles(), at, pieceEnd, end);
-            if (!hit) {
-                passOver(pieceEnd, false);
-                at = pieceEnd;
-            } else if (moveToReadOf(hit, needles)) {
+            const kernels::Found found =
+                kernels_->scan(needles.needles(), reader_.pending().data(), at, stop, end, maxRead);
+            if (!found.hit) {
+                passOver(found.lines, stop, last);
+                at = stop;
+            } else if (moveToReadOf(found, needles, end)) {
                 return handOut(line);
             } else {
-                at = hit + 1;
+                at = found.hit + 1;
             }
         }
-        if (reader_.atEnd()) {
-            passOver(end, true);
+        if (last) { // what is left holds no newline
+            passOver({0, reader_.pending().data()}, end, true);
             return false;
         }
         searched = static_cast<std::size_t>(at - reader_.pending().data());
         reader_.fill();
     }
+}
+
+bool ReadFilter::nextTested(std::string_view& line, const NeedleSet& needles) {
+    while (reader_.next(line)) {
+        ++lineCount_;
+        if (needles.foundIn(line))
+            return true;
+    }
+    return false;
 }
 
 bool ReadFilter::handOut(std::string_view& line) {
@@ -170,28 +188,24 @@ bool ReadFilter::handOut(std::string_view& line) {
     return true;
 }
 
-// Moves to the read that holds the text found at `hit`, counting the reads
-// before it; true when the text lies wholly inside that read.
-bool ReadFilter::moveToReadOf(const char* hit, const NeedleSet& needles) {
+// Moves to the read that holds the text found at `found.hit`, counting the
+// reads before it; true when the text lies wholly inside that read.
+bool ReadFilter::moveToReadOf(const kernels::Found& found, const NeedleSet& needles,
+                              const char* end) {
     const std::size_t maxRead = reader_.maxRead();
-    const char* from = reader_.pending().data();
-    const kernels::LineCount before = kernels_->count(from, hit, maxRead);
     // The reads of the hit's line before its own are full reads.
-    const std::size_t index = static_cast<std::size_t>(hit - before.rest) / maxRead;
-    const char* readStart = before.rest + index * maxRead;
-    lineCount_ += before.reads + static_cast<std::int64_t>(index);
-    reader_.skip(static_cast<std::size_t>(readStart - from));
-    const std::string_view data = reader_.pending();
-    return needles.endsBy(hit, readStart + maxRead, data.data() + data.size());
+    const std::size_t index = static_cast<std::size_t>(found.hit - found.lines.rest) / maxRead;
+    const char* readStart = found.lines.rest + index * maxRead;
+    lineCount_ += found.lines.reads + static_cast<std::int64_t>(index);
+    reader_.skip(static_cast<std::size_t>(readStart - reader_.pending().data()));
+    return needles.endsBy(found.hit, readStart + maxRead, end);
 }
 
-// Counts and drops the reads that lie wholly before `searchedEnd`, in which
-// no text starts. A line that goes on past it keeps its last read, whose
+// Counts and drops the reads of `lines` and those of the unfinished line
+// that lie wholly before `searchedEnd`. That line keeps its last read, whose
 // end is not known yet, unless the input ends at `searchedEnd` (`final`).
-void ReadFilter::passOver(const char* searchedEnd, bool final) {
+void ReadFilter::passOver(const kernels::LineCount& lines, const char* searchedEnd, bool final) {
     const std::size_t maxRead = reader_.maxRead();
-    const char* from = reader_.pending().data();
-    const kernels::LineCount lines = kernels_->count(from, searchedEnd, maxRead);
     const std::size_t rest = static_cast<std::size_t>(searchedEnd - lines.rest);
     // A full read is certain only with the byte after it in hand and no
     // newline: "\r\n" right after 248 characters would end the read.
@@ -199,7 +213,7 @@ void ReadFilter::passOver(const char* searchedEnd, bool final) {
         final ? (rest + maxRead - 1) / maxRead : (rest == 0 ? 0 : (rest - 1) / maxRead);
     const std::size_t dropped = final ? rest : fullReads * maxRead;
     lineCount_ += lines.reads + static_cast<std::int64_t>(fullReads);
-    reader_.skip(static_cast<std::size_t>(lines.rest - from) + dropped);
+    reader_.skip(static_cast<std::size_t>(lines.rest - reader_.pending().data()) + dropped);
 }
 
 } // namespace qv

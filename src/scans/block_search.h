@@ -14,6 +14,7 @@
 #include <initializer_list>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace qv {
 
@@ -27,22 +28,26 @@ class NeedleSet {
 
     /// False when the texts cannot be searched for in blocks: one is empty
     /// (it is in every read), holds a line end, is longer than a read, or
-    /// there are too many. The filter then hands out every read.
+    /// there are too many. The filter then tests every read by itself.
     bool searchable() const { return searchable_; }
     const kernels::Needles& needles() const { return needles_; }
     std::size_t maxLength() const { return maxLength_; }
 
+    /// True when a text of the set occurs in `line`.
+    bool foundIn(std::string_view line) const;
     /// True when a text starts at `at` and ends by `limit` (and by `end`).
     bool endsBy(const char* at, const char* limit, const char* end) const;
 
   private:
+    std::vector<std::string_view> texts_;
     kernels::Needles needles_{};
     std::size_t maxLength_ = 0;
     bool searchable_ = true;
 };
 
 /// How the filter searches; `Auto` picks the fastest the processor has.
-/// `Plain` hands out every read and is the reference the others must match.
+/// `Plain` reads and tests every line and is the reference the others must
+/// match.
 enum class SearchPath { Auto, Plain, Portable, Sse2, Avx2 };
 
 /// Chooses the search for every filter made from now on; false (and no
@@ -60,13 +65,14 @@ class ReadFilter {
     bool next(std::string_view& line, const NeedleSet& needles);
 
   private:
+    bool nextTested(std::string_view& line, const NeedleSet& needles);
     bool handOut(std::string_view& line);
-    bool moveToReadOf(const char* hit, const NeedleSet& needles);
-    void passOver(const char* searchedEnd, bool final);
+    bool moveToReadOf(const kernels::Found& found, const NeedleSet& needles, const char* end);
+    void passOver(const kernels::LineCount& lines, const char* searchedEnd, bool final);
 
     LineReader& reader_;
     std::int64_t& lineCount_;
-    const kernels::Kernels* kernels_; // nullptr: every read is handed out
+    const kernels::Kernels* kernels_; // nullptr: every read is tested by itself
 };
 
 } // namespace qv

@@ -28,8 +28,6 @@ void scanCommandErrors(LineReader& logFile, TextFileWriter* out, int summaryMode
     ReadFilter reads(logFile, fileStats.lineCount);
     std::string_view line;
     while (reads.next(line, marker)) {
-        if (!contains(line, kMarker))
-            continue;
         ++errorCount;
         const std::int32_t delta = readDelta(line);
         deltaSum += delta;

@@ -1,7 +1,6 @@
 #include "frontend/report.h"
 #include "frontend/settings.h"
 #include "scans/block_search.h"
-#include "scans/line_match.h"
 #include "scans/line_scans.h"
 #include "transitions/analysis_state.h"
 
@@ -17,8 +16,6 @@ void grepLines(LineReader& logFile, TextFileWriter* out, const char* grepText, i
     ReadFilter reads(logFile, fileStats.lineCount);
     std::string_view line;
     while (reads.next(line, grepNeedle)) {
-        if (!contains(line, needle))
-            continue;
         ++matchCount;
         if (summaryMode != 0)
             continue;

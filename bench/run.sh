@@ -84,21 +84,23 @@ EOF
 }
 
 compare_outputs() { # log path
+  # Both runs use the same output file name: the settings echo shows it.
   local log="$1" dir="$work/run/cmp" same=1
-  mkdir -p "$dir"
   for i in "${!mode_names[@]}"; do
     for side in new ref; do
       local bin="$qv"; [ "$side" = ref ] && bin="$ref"
-      (cd "$work/run" && eval "$(mode_cmd "$i" "$log" "$bin" "$dir/$side.file" "$dir/$side.stdout")")
+      rm -rf "${dir:?}/$side" && mkdir -p "$dir/$side"
+      (cd "$dir/$side" && eval "$(mode_cmd "$i" "$log" "$bin" out.txt stdout.txt)")
     done
-    if cmp -s "$dir/new.stdout" "$dir/ref.stdout" && { [ "$i" != 3 ] || cmp -s "$dir/new.file" "$dir/ref.file"; }; then
-      echo "  ${mode_names[$i]}: identical ($(stat -c %s "$dir/new.stdout") bytes stdout)"
+    if cmp -s "$dir/new/stdout.txt" "$dir/ref/stdout.txt" &&
+      { [ ! -e "$dir/ref/out.txt" ] || cmp -s "$dir/new/out.txt" "$dir/ref/out.txt"; }; then
+      echo "  ${mode_names[$i]}: identical ($(stat -c %s "$dir/new/stdout.txt") bytes stdout)"
     else
       echo "  ${mode_names[$i]}: DIFFERENT"; same=0
     fi
   done
   rm -rf "$dir"
-  [ $same = 1 ]
+  [ $same = 1 ] || echo "  outputs differ" >&2
 }
 
 peak_memory() { # log path

@@ -15,19 +15,27 @@ namespace qv::kernels {
 
 inline constexpr int kMaxNeedles = 8;
 
-/// One text to find. `first` and `second` are the offsets of the two bytes
-/// whose pair marks a candidate position; they may be equal.
+/// One text to find.
 struct Needle {
     const char* text;
     std::size_t length;
-    std::size_t first;
-    std::size_t second;
+};
+
+/// Two bytes at fixed offsets from a position that together mark it as a
+/// candidate for one or more needles; the offsets may be equal.
+struct Mark {
+    std::size_t firstAt;
+    std::size_t secondAt;
+    char first;
+    char second;
 };
 
 struct Needles {
     Needle items[kMaxNeedles];
     int count;
-    std::size_t maxOffset; // largest `second` (or `first`) of the set
+    Mark marks[kMaxNeedles]; // one per needle, shared ones once
+    int markCount;
+    std::size_t maxOffset; // largest offset of a mark
 };
 
 /// Reads of the complete lines met so far, and where the line that is not

@@ -25,6 +25,7 @@ struct Avx2 {
     static Mask eq(Vec a, Vec b) { return _mm256_cmpeq_epi8(a, b); }
     static Mask both(Mask a, Mask b) { return _mm256_and_si256(a, b); }
     static Mask either(Mask a, Mask b) { return _mm256_or_si256(a, b); }
+    static bool any(Mask m) { return _mm256_testz_si256(m, m) == 0; }
     static std::uint64_t bits(Mask v) {
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
     }

@@ -33,6 +33,7 @@ struct Word {
     }
     static Mask both(Mask a, Mask b) { return a & b; }
     static Mask either(Mask a, Mask b) { return a | b; }
+    static bool any(Mask m) { return m != 0; }
     // Gathers the high bits: bit i for byte i.
     static std::uint64_t bits(Mask v) { return ((v >> 7) * 0x0102040810204080ull) >> 56; }
 

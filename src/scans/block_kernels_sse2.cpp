@@ -23,6 +23,7 @@ struct Sse2 {
     static Mask eq(Vec a, Vec b) { return _mm_cmpeq_epi8(a, b); }
     static Mask both(Mask a, Mask b) { return _mm_and_si128(a, b); }
     static Mask either(Mask a, Mask b) { return _mm_or_si128(a, b); }
+    static bool any(Mask m) { return _mm_movemask_epi8(m) != 0; }
     static std::uint64_t bits(Mask v) { return static_cast<std::uint32_t>(_mm_movemask_epi8(v)); }
 };
 

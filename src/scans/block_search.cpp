@@ -31,8 +31,9 @@ int commonness(unsigned char c) {
     return c < 0x80 ? 3 : 1;
 }
 
-kernels::Needle prepare(std::string_view text) {
-    kernels::Needle needle{text.data(), text.size(), 0, 0};
+// The pair of bytes of `text` least likely to meet by chance.
+kernels::Mark markOf(std::string_view text) {
+    kernels::Mark mark{0, 0, text[0], text[0]};
     int best = 1 << 30;
     for (std::size_t i = 0; i < text.size(); ++i) {
         for (std::size_t j = i + 1; j < text.size(); ++j) {
@@ -40,12 +41,16 @@ kernels::Needle prepare(std::string_view text) {
                               commonness(static_cast<unsigned char>(text[j]));
             if (score < best) {
                 best = score;
-                needle.first = i;
-                needle.second = j;
+                mark = {i, j, text[i], text[j]};
             }
         }
     }
-    return needle;
+    return mark;
+}
+
+bool sameMark(const kernels::Mark& a, const kernels::Mark& b) {
+    return a.firstAt == b.firstAt && a.secondAt == b.secondAt && a.first == b.first &&
+           a.second == b.second;
 }
 
 // The AVX2 kernels are also built for popcnt and BMI1, which every AVX2
@@ -104,9 +109,13 @@ NeedleSet::NeedleSet(std::span<const std::string_view> texts) : texts_(texts.beg
     if (!searchable_)
         return;
     for (std::string_view text : texts) {
-        const kernels::Needle needle = prepare(text);
-        needles_.items[needles_.count++] = needle;
-        needles_.maxOffset = std::max(needles_.maxOffset, needle.second);
+        needles_.items[needles_.count++] = {text.data(), text.size()};
+        const kernels::Mark mark = markOf(text);
+        const kernels::Mark* marksEnd = needles_.marks + needles_.markCount;
+        if (std::none_of(static_cast<const kernels::Mark*>(needles_.marks), marksEnd,
+                         [&](const kernels::Mark& m) { return sameMark(m, mark); }))
+            needles_.marks[needles_.markCount++] = mark;
+        needles_.maxOffset = std::max(needles_.maxOffset, mark.secondAt);
     }
 }
 

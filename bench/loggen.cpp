@@ -8,6 +8,7 @@
 //
 // The same options always give the same bytes.
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -228,26 +229,12 @@ class Generator {
     std::string tail_;
 };
 
+// A number with an optional K, M or G suffix (powers of 1024).
 std::uint64_t parseSize(const char* text) {
     char* end = nullptr;
-    std::uint64_t value = std::strtoull(text, &end, 10);
-    switch (*end) {
-    case 'G':
-    case 'g':
-        value <<= 10;
-        [[fallthrough]];
-    case 'M':
-    case 'm':
-        value <<= 10;
-        [[fallthrough]];
-    case 'K':
-    case 'k':
-        value <<= 10;
-        break;
-    default:
-        break;
-    }
-    return value;
+    const std::uint64_t value = std::strtoull(text, &end, 10);
+    const char* suffix = std::strchr("KMG", std::toupper(static_cast<unsigned char>(*end)));
+    return suffix && *end ? value << (10 * (suffix - "KMG" + 1)) : value;
 }
 
 // One line of `size` bytes of words, then a newline.

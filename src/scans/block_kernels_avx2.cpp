@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(QV_X86_64) && (defined(__AVX2__) || defined(_MSC_VER))
+// MSVC compiles AVX2 intrinsics without a flag; clang-cl and the others
+// need the file built for AVX2 (see CMakeLists.txt) or leave it out.
+#if defined(QV_X86_64) && (defined(__AVX2__) || (defined(_MSC_VER) && !defined(__clang__)))
 #include <immintrin.h>
 #if defined(_MSC_VER)
 #include <intrin.h>

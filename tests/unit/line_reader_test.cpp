@@ -33,6 +33,10 @@ TEST(LineReader, LongLinesAreSplitIntoReads) {
     const std::string long300(300, 'z');
     EXPECT_EQ(readAll(long300 + "\nq\n"),
               (Reads{std::string(249, 'z'), std::string(51, 'z') + "\n", "q\n"}));
+    // A "\r\n" counts as one character: 248 and "\r\n" fit one read, 249 do not.
+    EXPECT_EQ(readAll(std::string(248, 'y') + "\r\nq"), (Reads{std::string(248, 'y') + "\n", "q"}));
+    EXPECT_EQ(readAll(line249 + "\r\nq"), (Reads{line249, "\n", "q"}));
+    EXPECT_EQ(readAll(line249 + "\r"), (Reads{line249, "\r"}));
     // The config reader's 199-character reads.
     EXPECT_EQ(readAll(std::string(200, 'c') + "\n", 199), (Reads{std::string(199, 'c'), "c\n"}));
 }

@@ -118,6 +118,8 @@ class LineTests {
 /// The texts without which a read cannot matter in a state: a read that holds
 /// none of them fails every test there and is only counted. The process name
 /// is not among them, since every test that asks for it asks for a marker too.
+/// An empty `outputtext` is in every read, so inside a group every read is
+/// then handed over.
 struct CandidateTexts {
     std::string_view outputtext{settings.outputtext};
     NeedleSet betweenGroups{kFadeStart, kXferXition};

@@ -113,7 +113,7 @@ peak_memory() { # log path
   done
 }
 
-echo "== quorvex $(git -C "$repo" rev-parse --short HEAD), best of $runs, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "== quorvex $(git -C "$repo" rev-parse --short HEAD 2>/dev/null || echo "(no git)"), best of $runs, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 for variant in $variants; do
   if [ "$variant" = crlf ]; then log=$(make_log bench-1g-crlf.log --size 1G --crlf --seed 7)
   else log=$(make_log bench-1g.log --size 1G --seed 7); fi

@@ -68,7 +68,7 @@ time_log() { # log path
   for i in "${!mode_names[@]}"; do cmds+=("$(mode_cmd "$i" "$log" "$qv" "$out")"); done
   (cd "$work/run" && hyperfine --style none --warmup 1 --runs "$runs" \
     --export-json "$json" "${cmds[@]}" >/dev/null)
-  python3 - "$json" "$(stat -c %s "$log")" "${mode_names[@]}" <<'EOF'
+  python3 - "$json" "$(stat -L -c %s "$log")" "${mode_names[@]}" <<'EOF'
 import json, sys
 results = json.load(open(sys.argv[1]))["results"]
 size = int(sys.argv[2])
@@ -94,7 +94,7 @@ compare_outputs() { # log path
     done
     if cmp -s "$dir/new/stdout.txt" "$dir/ref/stdout.txt" &&
       { [ ! -e "$dir/ref/out.txt" ] || cmp -s "$dir/new/out.txt" "$dir/ref/out.txt"; }; then
-      echo "  ${mode_names[$i]}: identical ($(stat -c %s "$dir/new/stdout.txt") bytes stdout)"
+      echo "  ${mode_names[$i]}: identical ($(stat -L -c %s "$dir/new/stdout.txt") bytes stdout)"
     else
       echo "  ${mode_names[$i]}: DIFFERENT"; same=0
     fi
@@ -129,10 +129,10 @@ if [ $memory = 1 ]; then
   big=$(make_log bench-4g-crlf.log --size 4000M --crlf --seed 11)
   one=$(make_log bench-one-line.log --one-line 500M --seed 3)
   echo
-  echo "== peak resident memory (/usr/bin/time -v), 4 GB log ($(stat -c %s "$big") bytes)"
+  echo "== peak resident memory (/usr/bin/time -v), 4 GB log ($(stat -L -c %s "$big") bytes)"
   peak_memory "$big"
   if [ -n "$ref" ]; then echo "outputs against $ref:"; compare_outputs "$big"; fi
-  echo "== peak resident memory, one line of $(stat -c %s "$one") bytes"
+  echo "== peak resident memory, one line of $(stat -L -c %s "$one") bytes"
   peak_memory "$one"
   if [ -n "$ref" ]; then echo "outputs against $ref:"; compare_outputs "$one"; fi
 fi

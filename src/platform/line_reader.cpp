@@ -14,6 +14,7 @@ bool LineReader::next(std::string_view& line) {
     // The byte after a full read tells whether a "\r\n" ends it.
     while (end_ - pos_ <= maxRead_ && fill()) {
     }
+    checkCtrlZ(std::min(end_, pos_ + maxRead_ + 1));
     const std::size_t avail = end_ - pos_;
     if (avail == 0)
         return false;
@@ -39,11 +40,36 @@ bool LineReader::next(std::string_view& line) {
     return true;
 }
 
+// Looks for a Ctrl-Z up to `upTo` at least, and some way beyond so that
+// reading line by line costs one search per stretch rather than per read.
+void LineReader::checkCtrlZ(std::size_t upTo) {
+    constexpr std::size_t kAhead = std::size_t{1} << 14;
+    const std::size_t from = std::max(checked_, pos_);
+    if (from >= upTo)
+        return;
+    const std::size_t to = std::min(end_, std::max(upTo, from + kAhead));
+    char* base = buffer_.get();
+    if (const void* eof = std::memchr(base + from, 0x1A, to - from)) {
+        cutAt(static_cast<const char*>(eof));
+        return;
+    }
+    checked_ = to;
+}
+
+void LineReader::cutAt(const char* at) {
+    end_ = static_cast<std::size_t>(at - buffer_.get());
+    checked_ = end_;
+    atEnd_ = true; // Ctrl-Z ends the file
+}
+
 bool LineReader::fill() {
     char* base = buffer_.get();
     std::memmove(base, base + pos_, end_ - pos_);
     end_ -= pos_;
+    checked_ = checked_ > pos_ ? checked_ - pos_ : 0;
     pos_ = 0;
+    // Nothing is read past a Ctrl-Z, not even to meet a read error there.
+    checkCtrlZ(end_);
     if (atEnd_ || end_ == capacity_)
         return false;
     char* chunk = base + end_;
@@ -53,12 +79,8 @@ bool LineReader::fill() {
         atEnd_ = true;
         return false;
     }
-    if (const void* eof = std::memchr(chunk, 0x1A, n)) {
-        n = static_cast<std::size_t>(static_cast<const char*>(eof) - chunk);
-        atEnd_ = true; // Ctrl-Z ends the file
-    }
     end_ += n;
-    return n > 0;
+    return true;
 }
 
 } // namespace qv

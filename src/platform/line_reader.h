@@ -8,6 +8,7 @@
 // line searchable in place by the block search, without a conversion pass.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <memory>
@@ -36,13 +37,20 @@ class LineReader {
     std::size_t maxRead() const { return maxRead_; }
 
     // Block access. `pending()` is the buffered input not yet handed out, as
-    // raw bytes (a "\r\n" is still two bytes, Ctrl-Z and what follows it are
-    // already cut off); it always starts where a read starts.
+    // raw bytes (a "\r\n" is still two bytes); it always starts where a read
+    // starts. A Ctrl-Z in it may not have been seen yet: a caller that looks
+    // at the bytes itself stops at the first one and calls `cutAt`.
 
     std::string_view pending() const { return {buffer_.get() + pos_, end_ - pos_}; }
-    /// Drops the first `count` bytes of `pending()`; the caller keeps the
-    /// position at the start of a read.
+    /// Drops the first `count` bytes of `pending()`, which the caller has
+    /// seen to hold no Ctrl-Z; it keeps the position at the start of a read.
     void skip(std::size_t count) { pos_ += count; }
+    /// The caller has seen that `pending()` holds no Ctrl-Z before `upTo`.
+    void markChecked(const char* upTo) {
+        checked_ = std::max(checked_, static_cast<std::size_t>(upTo - buffer_.get()));
+    }
+    /// Ends the input at `at`, a Ctrl-Z inside `pending()`.
+    void cutAt(const char* at);
     /// Moves `pending()` to the front of the buffer and appends more of the
     /// file. False when nothing could be added: the input has ended.
     bool fill();
@@ -50,12 +58,17 @@ class LineReader {
     bool atEnd() const { return atEnd_; }
 
   private:
+    void checkCtrlZ(std::size_t upTo);
+
     std::FILE* file_;
     std::size_t maxRead_;
     std::size_t capacity_;
     std::unique_ptr<char[]> buffer_;
     std::size_t pos_ = 0; // start of the pending bytes
     std::size_t end_ = 0; // end of the buffered bytes
+    // No Ctrl-Z before this offset. Looked for lazily, so that the block
+    // search, which reads every byte anyway, spares a pass of its own.
+    std::size_t checked_ = 0;
     bool atEnd_ = false;
     bool readError_ = false;
 };

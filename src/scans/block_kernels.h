@@ -14,6 +14,8 @@
 namespace qv::kernels {
 
 inline constexpr int kMaxNeedles = 8;
+/// Ctrl-Z: the input ends there; no needle holds it.
+inline constexpr char kEndOfText = '\x1A';
 
 /// One text to find.
 struct Needle {
@@ -46,16 +48,15 @@ struct LineCount {
 };
 
 struct Found {
-    const char* hit; // nullptr: no text starts before `stop`
+    const char* hit; // nullptr: no text and no Ctrl-Z starts before `stop`
     LineCount lines; // the lines that end before `hit`, or before `stop`
 };
 
 struct Kernels {
     /// Searches [from, stop) for the first position where a text occurs whole
-    /// within [position, end), and counts the reads of the lines that end on
-    /// the way: a line of L characters (newline included, "\r\n" counting as
-    /// one) gives ceil(L / maxRead) reads. `readStart` starts a read, and
-    /// [readStart, from) holds no newline.
+    /// within [position, end), or that holds a Ctrl-Z, and counts the reads of the lines that end
+    /// on the way: a line of L characters (newline included, "\r\n" counting as one) gives ceil(L /
+    /// maxRead) reads. `readStart` starts a read, and [readStart, from) holds no newline.
     Found (*scan)(const Needles& needles, const char* readStart, const char* from, const char* stop,
                   const char* end, std::size_t maxRead);
 };

@@ -102,8 +102,9 @@ NeedleSet::NeedleSet(std::span<const std::string_view> texts) : texts_(texts.beg
     searchable_ = !texts.empty() && texts.size() <= static_cast<std::size_t>(kernels::kMaxNeedles);
     for (std::string_view text : texts) {
         maxLength_ = std::max(maxLength_, text.size());
+        // The search stops at a Ctrl-Z (the end of the input) as at a text.
         if (text.empty() || text.size() > kLogReadMax ||
-            text.find_first_of("\r\n") != std::string_view::npos)
+            text.find_first_of(std::string_view("\r\n\x1A", 3)) != std::string_view::npos)
             searchable_ = false;
     }
     if (!searchable_)
@@ -164,15 +165,21 @@ bool ReadFilter::next(std::string_view& line, const NeedleSet& needles) {
             const kernels::Found found =
                 kernels_->scan(needles.needles(), reader_.pending().data(), at, stop, end, maxRead);
             if (!found.hit) {
+                reader_.markChecked(stop);
                 passOver(found.lines, stop, last);
                 at = stop;
-            } else if (moveToReadOf(found, needles, end)) {
-                return handOut(line);
+            } else if (*found.hit == kernels::kEndOfText) {
+                reader_.cutAt(found.hit);
+                break; // searched again up to the new end
             } else {
+                reader_.markChecked(found.hit);
+                if (moveToReadOf(found, needles, end))
+                    return handOut(line);
                 at = found.hit + 1;
             }
         }
-        if (last) { // what is left holds no newline
+        // Left early (at < stop): a Ctrl-Z has ended the input; search again.
+        if (last && at >= stop) { // what is left holds no newline
             passOver({0, reader_.pending().data()}, end, true);
             return false;
         }

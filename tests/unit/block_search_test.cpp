@@ -117,6 +117,7 @@ TEST(ReadFilter, UnsearchableSetsAreTestedReadByRead) {
     EXPECT_FALSE(NeedleSet({x250}).searchable());
     EXPECT_FALSE(NeedleSet({"1", "2", "3", "4", "5", "6", "7", "8", "ab"}).searchable());
     EXPECT_TRUE(NeedleSet({"1", "2", "3", "4", "5", "6", "7", "8"}).searchable());
+    EXPECT_FALSE(NeedleSet({"a\x1A"}).searchable());
     const std::string log = "a\r\nb\nab\na\rx\n";
     struct Case {
         NeedleSet needles;
@@ -128,6 +129,7 @@ TEST(ReadFilter, UnsearchableSetsAreTestedReadByRead) {
         {{"b\n"}, SearchPath::Auto, {{{2, "b\n"}, {3, "ab\n"}}, 4}},
         {{"a\r"}, SearchPath::Auto, {{{4, "a\rx\n"}}, 4}},
         {{"1", "2", "3", "4", "5", "6", "7", "8", "ab"}, SearchPath::Auto, {{{3, "ab\n"}}, 4}},
+        {{"x\x1A"}, SearchPath::Auto, {{}, 4}}, // the input ends before any
         {{"ab"}, SearchPath::Plain, {{{3, "ab\n"}}, 4}},
         {{"zz"}, SearchPath::Plain, {{}, 4}},
     };
@@ -202,6 +204,31 @@ TEST(ReadFilter, FillsAtEveryPlaceOfALongLine) {
                           referenceRun(log, std::span(texts, used)))
                     << "prefix " << prefix << " path " << static_cast<int>(path);
         }
+    }
+}
+
+// A Ctrl-Z anywhere in a log of some 40 KB, far beyond where the reader
+// looks ahead for one, before, inside and after texts and line ends: every
+// search, and plain reading, must see the log as if it ended there.
+TEST(ReadFilter, CtrlZEndsTheLogWhereverItIs) {
+    std::string log;
+    for (std::size_t i = 0; log.size() < 40000; ++i) {
+        log += std::string(i * 37 % 300, 'w');
+        log += i % 3 == 0 ? "ab" : "a";
+        log += i % 5 == 0 ? "\r\n" : "\n";
+    }
+    const std::string_view texts[] = {"ab"};
+    const NeedleSet ab{"ab"};
+    const std::vector<SearchPath> paths = test::fastSearchPaths();
+    for (std::size_t cut = 0; cut < log.size(); cut += cut < 600 ? 1 : 61) {
+        std::string cutLog = log;
+        cutLog[cut] = '\x1A';
+        const FilterRun expected = referenceRun(log.substr(0, cut), texts);
+        ASSERT_EQ(referenceRun(cutLog, texts), expected) << "cut " << cut;
+        for (SearchPath path : paths)
+            for (std::size_t buffer : {std::size_t{1000}, std::size_t{1} << 18})
+                ASSERT_EQ(runFilter(cutLog, ab, path, buffer), expected)
+                    << "cut " << cut << " path " << static_cast<int>(path) << " buffer " << buffer;
     }
 }
 

@@ -43,11 +43,10 @@ bool LineReader::next(std::string_view& line) {
 // Looks for a Ctrl-Z up to `upTo` at least, and some way beyond so that
 // reading line by line costs one search per stretch rather than per read.
 void LineReader::checkCtrlZ(std::size_t upTo) {
-    constexpr std::size_t kAhead = std::size_t{1} << 14;
     const std::size_t from = std::max(checked_, pos_);
     if (from >= upTo)
         return;
-    const std::size_t to = std::min(end_, std::max(upTo, from + kAhead));
+    const std::size_t to = std::min(end_, std::max(upTo, from + ctrlZAhead_));
     char* base = buffer_.get();
     if (const void* eof = std::memchr(base + from, 0x1A, to - from)) {
         cutAt(static_cast<const char*>(eof));

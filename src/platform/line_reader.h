@@ -18,6 +18,7 @@ namespace qv {
 
 inline constexpr std::size_t kLogReadMax = 249;    // 250-byte log line buffer
 inline constexpr std::size_t kConfigReadMax = 199; // 200-byte config line buffer
+inline constexpr std::size_t kCtrlZLookAhead = std::size_t{1} << 14;
 
 class LineReader {
   public:
@@ -51,6 +52,10 @@ class LineReader {
     }
     /// Ends the input at `at`, a Ctrl-Z inside `pending()`.
     void cutAt(const char* at);
+    /// How far beyond a read `next` looks for a Ctrl-Z at once: far when
+    /// reading line by line, not at all when the caller searches the bytes
+    /// past the read itself anyway.
+    void setCtrlZLookAhead(std::size_t bytes) { ctrlZAhead_ = bytes; }
     /// Moves `pending()` to the front of the buffer and appends more of the
     /// file. False when nothing could be added: the input has ended.
     bool fill();
@@ -69,6 +74,7 @@ class LineReader {
     // No Ctrl-Z before this offset. Looked for lazily, so that the block
     // search, which reads every byte anyway, spares a pass of its own.
     std::size_t checked_ = 0;
+    std::size_t ctrlZAhead_ = kCtrlZLookAhead;
     bool atEnd_ = false;
     bool readError_ = false;
 };

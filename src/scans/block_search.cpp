@@ -150,9 +150,12 @@ ReadFilter::ReadFilter(LineReader& reader, std::int64_t& lineCount)
 
 bool ReadFilter::next(std::string_view& line, const NeedleSet& needles) {
     const std::size_t maxRead = reader_.maxRead();
-    if (!kernels_ || !needles.searchable() || needles.maxLength() > maxRead)
+    if (!kernels_ || !needles.searchable() || needles.maxLength() > maxRead) {
+        reader_.setCtrlZLookAhead(kCtrlZLookAhead);
         return nextTested(line, needles);
-    std::size_t searched = 0; // no text starts in this many bytes of pending()
+    }
+    reader_.setCtrlZLookAhead(0); // the search below sees every byte anyway
+    std::size_t searched = 0;     // no text starts in this many bytes of pending()
     for (;;) {
         const std::string_view data = reader_.pending();
         const char* const end = data.data() + data.size();

@@ -52,6 +52,13 @@ struct Found {
     LineCount lines; // the lines that end before `hit`, or before `stop`
 };
 
+struct Counted {
+    const char* endOfText;   // a Ctrl-Z, where counting stopped; nullptr: none before `stop`
+    LineCount lines;         // the lines that end before `endOfText`, or before `stop`
+    std::int64_t matches;    // reads counted
+    const char* countedRead; // where the last read counted starts, or the one passed in
+};
+
 struct Kernels {
     /// Searches [from, stop) for the first position where a text occurs whole
     /// within [position, end), or that holds a Ctrl-Z, and counts the reads of the lines that end
@@ -59,11 +66,20 @@ struct Kernels {
     /// maxRead) reads. `readStart` starts a read, and [readStart, from) holds no newline.
     Found (*scan)(const Needles& needles, const char* readStart, const char* from, const char* stop,
                   const char* end, std::size_t maxRead);
+    /// Searches [from, stop) like `scan` but goes on past the texts, counting
+    /// the reads that hold one wholly (within [read start, end)), each read
+    /// once; stops only at a Ctrl-Z. `countedRead` is the start of a read
+    /// already counted (or nullptr), so that a read searched in two calls
+    /// counts once.
+    Counted (*count)(const Needles& needles, const char* readStart, const char* from,
+                     const char* stop, const char* end, std::size_t maxRead,
+                     const char* countedRead);
 };
 
 extern const Kernels portableKernels;
 /// nullptr where the instruction set is not built in.
 extern const Kernels* const sse2Kernels;
 extern const Kernels* const avx2Kernels;
+extern const Kernels* const avx512Kernels;
 
 } // namespace qv::kernels

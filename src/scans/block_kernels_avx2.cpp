@@ -3,6 +3,8 @@
 // function with the rest of the program.
 #include "scans/block_kernels.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -35,7 +37,7 @@ struct Avx2 {
 
 #include "scans/block_kernels.inc"
 
-const qv::kernels::Kernels avx2 = {scanAny<Avx2>};
+const qv::kernels::Kernels avx2 = kernelsOf<Avx2>();
 
 } // namespace
 

@@ -2,6 +2,7 @@
 // 64-bit word, for any platform.
 #include "scans/block_kernels.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -54,6 +55,6 @@ struct Word {
 
 namespace qv::kernels {
 
-const Kernels portableKernels = {scanAny<Word>};
+const Kernels portableKernels = kernelsOf<Word>();
 
 } // namespace qv::kernels

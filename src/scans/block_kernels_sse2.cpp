@@ -1,6 +1,8 @@
 // The block search with SSE2, which every x86-64 processor has.
 #include "scans/block_kernels.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -29,7 +31,7 @@ struct Sse2 {
 
 #include "scans/block_kernels.inc"
 
-const qv::kernels::Kernels sse2 = {scanAny<Sse2>};
+const qv::kernels::Kernels sse2 = kernelsOf<Sse2>();
 
 } // namespace
 

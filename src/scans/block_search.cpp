@@ -53,8 +53,8 @@ bool sameMark(const kernels::Mark& a, const kernels::Mark& b) {
            a.second == b.second;
 }
 
-// The AVX2 kernels are also built for popcnt and BMI1, which every AVX2
-// processor has; checked all the same.
+// The AVX2 and AVX-512 kernels are also built for popcnt and BMI1, which
+// every such processor has; checked all the same.
 bool cpuRunsAvx2Kernels() {
 #if defined(QV_X86_64) && defined(_MSC_VER)
     int regs[4];
@@ -74,9 +74,28 @@ bool cpuRunsAvx2Kernels() {
 #endif
 }
 
+bool cpuRunsAvx512Kernels() {
+    if (!cpuRunsAvx2Kernels())
+        return false;
+#if defined(QV_X86_64) && defined(_MSC_VER)
+    int regs[4];
+    __cpuidex(regs, 7, 0);
+    // The OS must save the mask and upper vector registers too.
+    const bool osSavesZmm = (_xgetbv(0) & 0xE6) == 0xE6;
+    return osSavesZmm && (regs[1] & (1 << 16)) != 0 && (regs[1] & (1 << 30)) != 0;
+#elif defined(QV_X86_64)
+    // The compiler's check covers the operating system's support.
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+#else
+    return false;
+#endif
+}
+
 const kernels::Kernels* kernelsFor(SearchPath path) {
     static const kernels::Kernels* const avx2 =
         cpuRunsAvx2Kernels() ? kernels::avx2Kernels : nullptr;
+    static const kernels::Kernels* const avx512 =
+        cpuRunsAvx512Kernels() ? kernels::avx512Kernels : nullptr;
     switch (path) {
     case SearchPath::Plain:
         return nullptr;
@@ -86,9 +105,13 @@ const kernels::Kernels* kernelsFor(SearchPath path) {
         return kernels::sse2Kernels;
     case SearchPath::Avx2:
         return avx2;
+    case SearchPath::Avx512:
+        return avx512;
     case SearchPath::Auto:
         break;
     }
+    if (avx512)
+        return avx512;
     if (avx2)
         return avx2;
     return kernels::sse2Kernels ? kernels::sse2Kernels : &kernels::portableKernels;
@@ -148,9 +171,13 @@ bool setSearchPath(SearchPath path) {
 ReadFilter::ReadFilter(LineReader& reader, std::int64_t& lineCount)
     : reader_(reader), lineCount_(lineCount), kernels_(chosenKernels) {}
 
+bool ReadFilter::searchable(const NeedleSet& needles) const {
+    return kernels_ && needles.searchable() && needles.maxLength() <= reader_.maxRead();
+}
+
 bool ReadFilter::next(std::string_view& line, const NeedleSet& needles) {
     const std::size_t maxRead = reader_.maxRead();
-    if (!kernels_ || !needles.searchable() || needles.maxLength() > maxRead) {
+    if (!searchable(needles)) {
         reader_.setCtrlZLookAhead(kCtrlZLookAhead);
         return nextTested(line, needles);
     }
@@ -187,6 +214,49 @@ bool ReadFilter::next(std::string_view& line, const NeedleSet& needles) {
             return false;
         }
         searched = static_cast<std::size_t>(at - reader_.pending().data());
+        reader_.fill();
+    }
+}
+
+std::int64_t ReadFilter::countRest(const NeedleSet& needles) {
+    std::int64_t matches = 0;
+    if (!searchable(needles)) {
+        std::string_view line;
+        while (next(line, needles))
+            ++matches;
+        return matches;
+    }
+    reader_.setCtrlZLookAhead(0);
+    std::size_t searched = 0;        // as in `next`
+    std::ptrdiff_t countedRead = -1; // offset in pending() of the last read counted
+    for (;;) {
+        const std::string_view data = reader_.pending();
+        const char* const base = data.data();
+        const char* const end = base + data.size();
+        const bool last = reader_.atEnd();
+        const char* const stop = last ? end : end - std::min(data.size(), needles.maxLength() - 1);
+        if (base + searched < stop) {
+            const kernels::Counted counted =
+                kernels_->count(needles.needles(), base, base + searched, stop, end,
+                                reader_.maxRead(), countedRead < 0 ? nullptr : base + countedRead);
+            if (counted.endOfText) {
+                reader_.cutAt(counted.endOfText);
+                continue; // counted again up to the new end
+            }
+            matches += counted.matches;
+            reader_.markChecked(stop);
+            passOver(counted.lines, stop, last);
+            const char* const newBase = reader_.pending().data();
+            countedRead = counted.countedRead && counted.countedRead >= newBase
+                              ? counted.countedRead - newBase
+                              : -1;
+            searched = static_cast<std::size_t>(stop - newBase);
+        }
+        if (last) {
+            passOver({0, reader_.pending().data()},
+                     reader_.pending().data() + reader_.pending().size(), true);
+            return matches;
+        }
         reader_.fill();
     }
 }

@@ -48,7 +48,7 @@ class NeedleSet {
 /// How the filter searches; `Auto` picks the fastest the processor has.
 /// `Plain` reads and tests every line and is the reference the others must
 /// match.
-enum class SearchPath { Auto, Plain, Portable, Sse2, Avx2 };
+enum class SearchPath { Auto, Plain, Portable, Sse2, Avx2, Avx512 };
 
 /// Chooses the search for every filter made from now on; false (and no
 /// change) when the path is not available here. For tests and benchmarks.
@@ -64,8 +64,14 @@ class ReadFilter {
     /// the file, with every read counted.
     bool next(std::string_view& line, const NeedleSet& needles);
 
+    /// The number of reads from here to the end of the file that hold a
+    /// text of `needles`, with every read counted in `lineCount`. Does what
+    /// counting the calls of `next` would, without handing reads out.
+    std::int64_t countRest(const NeedleSet& needles);
+
   private:
     bool nextTested(std::string_view& line, const NeedleSet& needles);
+    bool searchable(const NeedleSet& needles) const;
     bool handOut(std::string_view& line);
     bool moveToReadOf(const kernels::Found& found, const NeedleSet& needles, const char* end);
     void passOver(const kernels::LineCount& lines, const char* searchedEnd, bool final);

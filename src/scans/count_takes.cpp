@@ -9,10 +9,7 @@ void countTakes(LineReader& logFile, TextFileWriter* out, int /*summaryMode*/) {
     constexpr std::string_view kTake = " src ";
     const NeedleSet takeText{kTake};
     ReadFilter reads(logFile, fileStats.lineCount);
-    std::int64_t takeCount = 0;
-    std::string_view line;
-    while (reads.next(line, takeText))
-        ++takeCount;
+    const std::int64_t takeCount = reads.countRest(takeText);
     // The averages are those of a log spanning exactly one hour.
     reportPrintf(out, "total takes was %8lld\n", static_cast<long long>(takeCount));
     reportPrintf(out, "Average takes/min was %4lld \n", static_cast<long long>(takeCount / 60));

@@ -10,15 +10,17 @@ namespace qv {
 
 void grepLines(LineReader& logFile, TextFileWriter* out, const char* grepText, int summaryMode) {
     const std::string_view needle(grepText);
-    std::int64_t matchCount = 0;
-    std::string row;
     const NeedleSet grepNeedle{needle}; // an empty text matches every read
     ReadFilter reads(logFile, fileStats.lineCount);
+    if (summaryMode != 0) {
+        const std::int64_t matchCount = reads.countRest(grepNeedle);
+        consolePrintf("total lines %8lld\n", static_cast<long long>(matchCount));
+        filePrintf(out, "total lines was %8lld\n", static_cast<long long>(matchCount));
+        return;
+    }
+    std::string row;
     std::string_view line;
     while (reads.next(line, grepNeedle)) {
-        ++matchCount;
-        if (summaryMode != 0)
-            continue;
         // "%7d %s": no newline added, the read's own newline (if any) ends the row.
         row.assign(formatText("%7lld ", static_cast<long long>(fileStats.lineCount)));
         row.append(line);
@@ -27,10 +29,6 @@ void grepLines(LineReader& logFile, TextFileWriter* out, const char* grepText, i
         if (out)
             out->write(row);
     }
-    if (summaryMode == 0)
-        return;
-    consolePrintf("total lines %8lld\n", static_cast<long long>(matchCount));
-    filePrintf(out, "total lines was %8lld\n", static_cast<long long>(matchCount));
 }
 
 } // namespace qv

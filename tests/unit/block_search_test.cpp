@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qv {
@@ -23,6 +24,9 @@ struct FilterRun {
     std::vector<Hit> hits;
     std::int64_t lineCount = 0;
     bool operator==(const FilterRun&) const = default;
+
+    using Counts = std::pair<std::int64_t, std::int64_t>; // reads with a text, all reads
+    Counts counts() const { return {static_cast<std::int64_t>(hits.size()), lineCount}; }
 };
 
 std::ostream& operator<<(std::ostream& os, const FilterRun& run) {
@@ -49,6 +53,24 @@ FilterRun runFilter(const std::string& bytes, const NeedleSet& needles, SearchPa
     while (filter.next(line, needles))
         run.hits.push_back({run.lineCount, std::string(line)});
     return run;
+}
+
+// The reads holding a text and all reads, counted by the filter without
+// handing reads out, after `handedOut` reads that it did hand out.
+FilterRun::Counts countRun(const std::string& bytes, const NeedleSet& needles, SearchPath path,
+                           std::size_t bufferSize = 1 << 18, int handedOut = 0) {
+    PathGuard guard;
+    EXPECT_TRUE(setSearchPath(path));
+    TempInput input(bytes);
+    LineReader reader(input.get(), kLogReadMax, bufferSize);
+    std::int64_t lineCount = 0;
+    ReadFilter filter(reader, lineCount);
+    std::int64_t matches = 0;
+    std::string_view line;
+    for (int i = 0; i < handedOut && filter.next(line, needles); ++i)
+        ++matches;
+    matches += filter.countRest(needles);
+    return {matches, lineCount};
 }
 
 // The reference: every read, tested one by one (here with the standard
@@ -102,10 +124,14 @@ TEST(ReadFilter, TextsAtReadBoundaries) {
         {"", {{}, 0}},
         {"no match\n" + x249 + x249 + "x\n", {{}, 4}},
     };
-    for (SearchPath path : test::fastSearchPaths())
-        for (const Case& c : cases)
+    for (SearchPath path : test::fastSearchPaths()) {
+        for (const Case& c : cases) {
             EXPECT_EQ(runFilter(c.bytes, ab, path), c.expected)
                 << testing::PrintToString(c.bytes) << " path " << static_cast<int>(path);
+            EXPECT_EQ(countRun(c.bytes, ab, path), c.expected.counts())
+                << testing::PrintToString(c.bytes) << " path " << static_cast<int>(path);
+        }
+    }
 }
 
 TEST(ReadFilter, UnsearchableSetsAreTestedReadByRead) {
@@ -188,6 +214,29 @@ TEST(ReadFilter, MatchesReadingEveryLine) {
     }
 }
 
+TEST(ReadFilter, CountsWhatItWouldHandOut) {
+    const std::vector<std::string> pool = {
+        "DOFADE:START", " src ", "ab", "SNIFFER STATUS", "a", "CMD-ERROR on TC", "x", "LINK WARN"};
+    std::mt19937 rng(77);
+    std::vector<SearchPath> paths = test::fastSearchPaths();
+    paths.push_back(SearchPath::Plain);
+    for (int round = 0; round < 300; ++round) {
+        const std::string log = randomLog(rng, pool);
+        std::vector<std::string_view> texts(1 + rng() % 3);
+        for (std::string_view& text : texts)
+            text = pool[rng() % pool.size()];
+        const NeedleSet needles(texts);
+        const FilterRun::Counts expected = referenceRun(log, texts).counts();
+        const int handedOut = static_cast<int>(rng() % 3);
+        for (SearchPath path : paths) {
+            for (std::size_t buffer : {std::size_t{1}, std::size_t{1500}, std::size_t{1} << 18})
+                ASSERT_EQ(countRun(log, needles, path, buffer, handedOut), expected)
+                    << "round " << round << " path " << static_cast<int>(path) << " buffer "
+                    << buffer;
+        }
+    }
+}
+
 // The end of the buffered input lands at every place of a line of 248
 // characters and "\r\n", which is one read, and of one of 249 and "\r\n",
 // which is two.
@@ -225,10 +274,14 @@ TEST(ReadFilter, CtrlZEndsTheLogWhereverItIs) {
         cutLog[cut] = '\x1A';
         const FilterRun expected = referenceRun(log.substr(0, cut), texts);
         ASSERT_EQ(referenceRun(cutLog, texts), expected) << "cut " << cut;
-        for (SearchPath path : paths)
-            for (std::size_t buffer : {std::size_t{1000}, std::size_t{1} << 18})
+        for (SearchPath path : paths) {
+            for (std::size_t buffer : {std::size_t{1000}, std::size_t{1} << 18}) {
                 ASSERT_EQ(runFilter(cutLog, ab, path, buffer), expected)
                     << "cut " << cut << " path " << static_cast<int>(path) << " buffer " << buffer;
+                ASSERT_EQ(countRun(cutLog, ab, path, buffer), expected.counts())
+                    << "cut " << cut << " path " << static_cast<int>(path) << " buffer " << buffer;
+            }
+        }
     }
 }
 

@@ -35,7 +35,8 @@ struct ScanOutput {
 /// The block searches this machine can run, the plain reading excluded.
 inline std::vector<SearchPath> fastSearchPaths() {
     std::vector<SearchPath> paths;
-    for (SearchPath path : {SearchPath::Portable, SearchPath::Sse2, SearchPath::Avx2})
+    for (SearchPath path :
+         {SearchPath::Portable, SearchPath::Sse2, SearchPath::Avx2, SearchPath::Avx512})
         if (setSearchPath(path))
             paths.push_back(path);
     setSearchPath(SearchPath::Auto);

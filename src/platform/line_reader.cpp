@@ -8,19 +8,30 @@ namespace qv {
 // Room for the longest pending tail the block search leaves behind.
 LineReader::LineReader(std::FILE* file, std::size_t maxRead, std::size_t bufferSize)
     : file_(file), maxRead_(maxRead), capacity_(std::max(bufferSize, 4 * (maxRead + 1))),
-      buffer_(new char[capacity_]) {}
+      buffer_(new char[capacity_]), aheadRoom_((2 * (maxRead + 1) + 63) / 64 * 64) {}
+
+void LineReader::readAhead() {
+    if (ahead_ || end_ != 0 || atEnd_ || aheadRoom_ >= capacity_)
+        return;
+    ahead_ = std::make_unique<ReadAhead>(file_, capacity_, capacity_ - aheadRoom_);
+}
 
 bool LineReader::next(std::string_view& line) {
     // The byte after a full read tells whether a "\r\n" ends it.
     while (end_ - pos_ <= maxRead_ && fill()) {
     }
-    checkCtrlZ(std::min(end_, pos_ + maxRead_ + 1));
+    char* start = buffer_.get() + pos_;
+    char* newline = findNewline(start);
+    // Only the bytes up to the newline matter to this read. If a Ctrl-Z
+    // ends the input before them, look again within what is left.
+    checkCtrlZ(newline ? static_cast<std::size_t>(newline - buffer_.get()) + 1
+                       : std::min(end_, pos_ + maxRead_ + 1));
+    if (newline && newline >= buffer_.get() + end_)
+        newline = findNewline(start);
     const std::size_t avail = end_ - pos_;
     if (avail == 0)
         return false;
-    char* start = buffer_.get() + pos_;
-    if (void* found = std::memchr(start, '\n', std::min(avail, maxRead_ + 1))) {
-        char* newline = static_cast<char*>(found);
+    if (newline) {
         const std::size_t length = static_cast<std::size_t>(newline - start) + 1;
         if (newline > start && newline[-1] == '\r') {
             newline[-1] = '\n'; // "\r\n" reads as "\n"
@@ -38,6 +49,12 @@ bool LineReader::next(std::string_view& line) {
     line = std::string_view(start, length);
     pos_ += length;
     return true;
+}
+
+// The first newline within the bytes a read can take, or nullptr.
+char* LineReader::findNewline(char* start) const {
+    const std::size_t window = std::min(end_ - pos_, maxRead_ + 1);
+    return static_cast<char*>(std::memchr(start, '\n', window));
 }
 
 // Looks for a Ctrl-Z up to `upTo` at least, and some way beyond so that
@@ -61,17 +78,23 @@ void LineReader::cutAt(const char* at) {
     atEnd_ = true; // Ctrl-Z ends the file
 }
 
-bool LineReader::fill() {
+void LineReader::moveToFront() {
     char* base = buffer_.get();
     std::memmove(base, base + pos_, end_ - pos_);
     end_ -= pos_;
     checked_ = checked_ > pos_ ? checked_ - pos_ : 0;
     pos_ = 0;
+}
+
+bool LineReader::fill() {
+    if (ahead_)
+        return fillAhead();
+    moveToFront();
     // Nothing is read past a Ctrl-Z, not even to meet a read error there.
     checkCtrlZ(end_);
     if (atEnd_ || end_ == capacity_)
         return false;
-    char* chunk = base + end_;
+    char* chunk = buffer_.get() + end_;
     std::size_t n = std::fread(chunk, 1, capacity_ - end_, file_);
     if (n == 0) {
         readError_ = std::ferror(file_) != 0;
@@ -79,6 +102,55 @@ bool LineReader::fill() {
         return false;
     }
     end_ += n;
+    return true;
+}
+
+// The pending bytes are copied in front of the chunk read ahead and the
+// two buffers trade places, which spares moving the chunk. Callers keep
+// little pending, two reads at most; more takes the slower way.
+bool LineReader::fillAhead() {
+    checkCtrlZ(end_); // nothing is taken past a Ctrl-Z
+    const std::size_t tail = end_ - pos_;
+    if (atEnd_ || leftSize_ != 0 || tail > aheadRoom_)
+        return fillFromChunk();
+    const ReadAhead::Chunk chunk = ahead_->wait();
+    if (chunk.size == 0) {
+        readError_ = chunk.error;
+        atEnd_ = true;
+        return false;
+    }
+    std::unique_ptr<char[]>& other = ahead_->buffer();
+    std::memcpy(other.get() + aheadRoom_ - tail, buffer_.get() + pos_, tail);
+    buffer_.swap(other);
+    pos_ = aheadRoom_ - tail;
+    end_ = aheadRoom_ + chunk.size;
+    checked_ = aheadRoom_;
+    ahead_->next();
+    return true;
+}
+
+// As the plain fill, with the bytes copied from the chunk read ahead.
+bool LineReader::fillFromChunk() {
+    moveToFront();
+    if (atEnd_ || end_ == capacity_)
+        return false;
+    if (leftSize_ == 0) {
+        const ReadAhead::Chunk chunk = ahead_->wait();
+        if (chunk.size == 0) {
+            readError_ = chunk.error;
+            atEnd_ = true;
+            return false;
+        }
+        leftAt_ = aheadRoom_;
+        leftSize_ = chunk.size;
+    }
+    const std::size_t n = std::min(leftSize_, capacity_ - end_);
+    std::memcpy(buffer_.get() + end_, ahead_->buffer().get() + leftAt_, n);
+    end_ += n;
+    leftAt_ += n;
+    leftSize_ -= n;
+    if (leftSize_ == 0)
+        ahead_->next();
     return true;
 }
 

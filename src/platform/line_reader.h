@@ -8,6 +8,8 @@
 // line searchable in place by the block search, without a conversion pass.
 #pragma once
 
+#include "platform/read_ahead.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
@@ -19,18 +21,24 @@ namespace qv {
 inline constexpr std::size_t kLogReadMax = 249;    // 250-byte log line buffer
 inline constexpr std::size_t kConfigReadMax = 199; // 200-byte config line buffer
 inline constexpr std::size_t kCtrlZLookAhead = std::size_t{1} << 14;
+inline constexpr std::size_t kReadBufferSize = std::size_t{1} << 18;
 
 class LineReader {
   public:
     /// Reads from `file` (opened in binary mode); does not own or close it.
     explicit LineReader(std::FILE* file, std::size_t maxRead = kLogReadMax,
-                        std::size_t bufferSize = std::size_t{1} << 18);
+                        std::size_t bufferSize = kReadBufferSize);
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
     /// The next read, as a view valid until the following call. False at the
     /// end of the file or on a read error.
     bool next(std::string_view& line);
+
+    /// From now on a helper thread reads the file one chunk ahead. Only
+    /// before the first read, and only for a file whose reads cannot block
+    /// (a regular file): the thread may read past where the input ends.
+    void readAhead();
 
     /// True when reading stopped on an error rather than the end of the file.
     bool readError() const { return readError_; }
@@ -64,6 +72,10 @@ class LineReader {
 
   private:
     void checkCtrlZ(std::size_t upTo);
+    void moveToFront();
+    bool fillAhead();
+    bool fillFromChunk();
+    char* findNewline(char* start) const;
 
     std::FILE* file_;
     std::size_t maxRead_;
@@ -77,6 +89,12 @@ class LineReader {
     std::size_t ctrlZAhead_ = kCtrlZLookAhead;
     bool atEnd_ = false;
     bool readError_ = false;
+    // Reading ahead: chunks land `aheadRoom_` bytes into the other buffer,
+    // leaving room in front for the pending bytes to join them.
+    std::size_t aheadRoom_;
+    std::unique_ptr<ReadAhead> ahead_;
+    std::size_t leftAt_ = 0;   // a chunk only partly taken: the rest's offset
+    std::size_t leftSize_ = 0; // and size
 };
 
 } // namespace qv

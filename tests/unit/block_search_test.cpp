@@ -42,11 +42,13 @@ struct PathGuard {
 };
 
 FilterRun runFilter(const std::string& bytes, const NeedleSet& needles, SearchPath path,
-                    std::size_t bufferSize = 1 << 18) {
+                    std::size_t bufferSize = 1 << 18, bool readAhead = false) {
     PathGuard guard;
     EXPECT_TRUE(setSearchPath(path));
     TempInput input(bytes);
     LineReader reader(input.get(), kLogReadMax, bufferSize);
+    if (readAhead)
+        reader.readAhead();
     FilterRun run;
     ReadFilter filter(reader, run.lineCount);
     std::string_view line;
@@ -58,11 +60,14 @@ FilterRun runFilter(const std::string& bytes, const NeedleSet& needles, SearchPa
 // The reads holding a text and all reads, counted by the filter without
 // handing reads out, after `handedOut` reads that it did hand out.
 FilterRun::Counts countRun(const std::string& bytes, const NeedleSet& needles, SearchPath path,
-                           std::size_t bufferSize = 1 << 18, int handedOut = 0) {
+                           std::size_t bufferSize = 1 << 18, int handedOut = 0,
+                           bool readAhead = false) {
     PathGuard guard;
     EXPECT_TRUE(setSearchPath(path));
     TempInput input(bytes);
     LineReader reader(input.get(), kLogReadMax, bufferSize);
+    if (readAhead)
+        reader.readAhead();
     std::int64_t lineCount = 0;
     ReadFilter filter(reader, lineCount);
     std::int64_t matches = 0;
@@ -210,6 +215,10 @@ TEST(ReadFilter, MatchesReadingEveryLine) {
                 ASSERT_EQ(runFilter(log, needles, path, buffer), expected)
                     << "round " << round << " path " << static_cast<int>(path) << " buffer "
                     << buffer;
+            if (round % 5 == 0) { // a thread per run: a sample of the rounds
+                ASSERT_EQ(runFilter(log, needles, path, 1000, true), expected)
+                    << "read ahead, round " << round << " path " << static_cast<int>(path);
+            }
         }
     }
 }
@@ -233,6 +242,10 @@ TEST(ReadFilter, CountsWhatItWouldHandOut) {
                 ASSERT_EQ(countRun(log, needles, path, buffer, handedOut), expected)
                     << "round " << round << " path " << static_cast<int>(path) << " buffer "
                     << buffer;
+            if (round % 5 == 0) {
+                ASSERT_EQ(countRun(log, needles, path, 1000, handedOut, true), expected)
+                    << "read ahead, round " << round << " path " << static_cast<int>(path);
+            }
         }
     }
 }
@@ -280,6 +293,11 @@ TEST(ReadFilter, CtrlZEndsTheLogWhereverItIs) {
                     << "cut " << cut << " path " << static_cast<int>(path) << " buffer " << buffer;
                 ASSERT_EQ(countRun(cutLog, ab, path, buffer), expected.counts())
                     << "cut " << cut << " path " << static_cast<int>(path) << " buffer " << buffer;
+            }
+            // Reading ahead, with a thread per run, for a sample of the cuts.
+            if (cut % 11 == 0) {
+                ASSERT_EQ(runFilter(cutLog, ab, path, 1000, true), expected)
+                    << "read ahead, cut " << cut << " path " << static_cast<int>(path);
             }
         }
     }

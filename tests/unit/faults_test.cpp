@@ -258,18 +258,26 @@ TEST(ReadFaults, ReaderTellsAnErrorFromTheEnd) {
         {"a\nb", 0, {}, true},
     };
     for (const auto& c : cases) {
-        FailingBytes source{c.bytes, c.failAt};
-        cookie_io_functions_t io{};
-        io.read = &FailingBytes::read;
-        std::FILE* file = fopencookie(&source, "r", io);
-        LineReader reader(file, kLogReadMax, 3);
-        Reads reads;
-        std::string_view line;
-        while (reader.next(line))
-            reads.emplace_back(line);
-        EXPECT_EQ(reads, c.reads) << c.failAt;
-        EXPECT_EQ(reader.readError(), c.error) << c.failAt;
-        std::fclose(file);
+        for (bool readAhead : {false, true}) {
+            FailingBytes source{c.bytes, c.failAt};
+            cookie_io_functions_t io{};
+            io.read = &FailingBytes::read;
+            std::FILE* file = fopencookie(&source, "r", io);
+            Reads reads;
+            bool error = false;
+            {
+                LineReader reader(file, kLogReadMax, 3);
+                if (readAhead)
+                    reader.readAhead();
+                std::string_view line;
+                while (reader.next(line))
+                    reads.emplace_back(line);
+                error = reader.readError();
+            }
+            EXPECT_EQ(reads, c.reads) << c.failAt << " read ahead " << readAhead;
+            EXPECT_EQ(error, c.error) << c.failAt << " read ahead " << readAhead;
+            std::fclose(file);
+        }
     }
 }
 

@@ -77,10 +77,39 @@ TEST(LineReader, MatchesReferenceAcrossBufferBoundaries) {
             raw +=
                 pick < 2 && round % 3 == 0 ? alphabet[6] : alphabet[pick % 8 == 6 ? 0 : pick % 8];
         }
+        const Reads expected = referenceReads(raw, 249);
         for (std::size_t buffer : {std::size_t{1}, std::size_t{300}, std::size_t{4096}}) {
-            ASSERT_EQ(readAll(raw, 249, buffer), referenceReads(raw, 249))
+            ASSERT_EQ(readAll(raw, 249, buffer), expected)
                 << "round " << round << " buffer " << buffer;
+            ASSERT_EQ(readAll(raw, 249, buffer, true), expected)
+                << "read ahead, round " << round << " buffer " << buffer;
         }
+    }
+}
+
+// A caller that keeps more pending than reading ahead leaves room for gets
+// the chunks copied piecemeal; the reads stay the same.
+TEST(LineReader, ReadAheadWithMuchPending) {
+    std::mt19937 rng(99);
+    for (int round = 0; round < 50; ++round) {
+        std::string raw;
+        for (std::size_t i = rng() % 20000; i > 0; --i)
+            raw += "ab\r\n\x1A"[rng() % (round % 4 == 0 ? 5 : 4)];
+        const Reads expected = referenceReads(raw, 249);
+        test::TempInput input(raw);
+        LineReader reader(input.get(), 249, 1000);
+        reader.readAhead();
+        for (unsigned fills = rng() % 12; fills > 0; --fills)
+            reader.fill();
+        Reads reads;
+        std::string_view line;
+        while (reader.next(line)) {
+            reads.emplace_back(line);
+            if (rng() % 16 == 0) // pending grows again
+                reader.fill();
+        }
+        ASSERT_EQ(reads, expected) << "round " << round;
+        EXPECT_FALSE(reader.readError());
     }
 }
 

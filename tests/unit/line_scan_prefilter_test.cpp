@@ -59,6 +59,11 @@ TEST(LineScanPrefilter, SameOutputAsTestingEveryRead) {
             ASSERT_EQ(test::captureScan(path, log, takes), expected[1]) << where;
             ASSERT_EQ(test::captureScan(path, log, grep), expected[2]) << where;
         }
+        const std::string where = "read ahead, round " + std::to_string(round);
+        ASSERT_EQ(test::captureScan(SearchPath::Auto, log, commandErrors, true), expected[0])
+            << where;
+        ASSERT_EQ(test::captureScan(SearchPath::Auto, log, takes, true), expected[1]) << where;
+        ASSERT_EQ(test::captureScan(SearchPath::Auto, log, grep, true), expected[2]) << where;
     }
     resetRunSettings();
 }

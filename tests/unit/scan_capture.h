@@ -45,7 +45,7 @@ inline std::vector<SearchPath> fastSearchPaths() {
 
 /// Runs `scan(reader, outputFile)` over `log` after resetFileStats.
 template <typename Scan>
-ScanOutput captureScan(SearchPath path, const std::string& log, Scan scan) {
+ScanOutput captureScan(SearchPath path, const std::string& log, Scan scan, bool readAhead = false) {
     EXPECT_TRUE(setSearchPath(path));
     TempInput console("");
     setConsoleStream(console.get());
@@ -57,7 +57,10 @@ ScanOutput captureScan(SearchPath path, const std::string& log, Scan scan) {
     {
         TextFileWriter out(outName.c_str());
         TempInput input(log);
-        LineReader reader(input.get());
+        // Reading ahead in small chunks, to hand over many of them.
+        LineReader reader(input.get(), kLogReadMax, readAhead ? 4096 : kReadBufferSize);
+        if (readAhead)
+            reader.readAhead();
         scan(reader, &out);
         out.close();
     }

@@ -48,9 +48,11 @@ class TempInput {
 
 /// Every read of `bytes`, with a given read limit and buffer size.
 inline std::vector<std::string> readAll(const std::string& bytes, std::size_t maxRead = 249,
-                                        std::size_t bufferSize = 1 << 20) {
+                                        std::size_t bufferSize = 1 << 20, bool readAhead = false) {
     TempInput input(bytes);
     LineReader reader(input.get(), maxRead, bufferSize);
+    if (readAhead)
+        reader.readAhead();
     std::vector<std::string> reads;
     std::string_view line;
     while (reader.next(line))

@@ -22,13 +22,17 @@ struct ScanResult {
     bool operator==(const ScanResult&) const = default;
 };
 
-ScanResult scanWith(SearchPath path, const std::string& log, int summaryMode) {
+ScanResult scanWith(SearchPath path, const std::string& log, int summaryMode,
+                    bool readAhead = false) {
     transitionGroup = TransitionGroup{};
     ScanResult result;
-    result.output = test::captureScan(path, log, [&](LineReader& reader, TextFileWriter* out) {
-        scanTransitions(reader, out, summaryMode);
-        printRunSummary();
-    });
+    result.output = test::captureScan(
+        path, log,
+        [&](LineReader& reader, TextFileWriter* out) {
+            scanTransitions(reader, out, summaryMode);
+            printRunSummary();
+        },
+        readAhead);
     result.counters = {fileStats.transitionCount, fileStats.startlineCount,
                        fileStats.blockErrorCount, transitionGroup.lineMask};
     for (const GroupSlot& slot : transitionGroup.slots)
@@ -174,6 +178,8 @@ TEST(TransitionPrefilter, SameResultsAsReadingEveryLine) {
         for (SearchPath path : paths)
             ASSERT_EQ(scanWith(path, log, setup.summaryMode), expected)
                 << "round " << round << " path " << static_cast<int>(path);
+        ASSERT_EQ(scanWith(SearchPath::Auto, log, setup.summaryMode, true), expected)
+            << "read ahead, round " << round;
     }
     resetRunSettings();
     // The logs reach every way a group can end.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 namespace qv {
 
@@ -13,7 +14,11 @@ LineReader::LineReader(std::FILE* file, std::size_t maxRead, std::size_t bufferS
 void LineReader::readAhead() {
     if (ahead_ || end_ != 0 || atEnd_ || aheadRoom_ >= capacity_)
         return;
-    ahead_ = std::make_unique<ReadAhead>(file_, capacity_, capacity_ - aheadRoom_);
+    try {
+        ahead_ = std::make_unique<ReadAhead>(file_, capacity_, capacity_ - aheadRoom_);
+    } catch (const std::exception&) {
+        // No thread (or no memory) to spare: read in this thread as ever.
+    }
 }
 
 bool LineReader::next(std::string_view& line) {

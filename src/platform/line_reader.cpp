@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <thread>
 
 namespace qv {
 
@@ -12,7 +13,9 @@ LineReader::LineReader(std::FILE* file, std::size_t maxRead, std::size_t bufferS
       buffer_(new char[capacity_]), aheadRoom_((2 * (maxRead + 1) + 63) / 64 * 64) {}
 
 void LineReader::readAhead() {
-    if (ahead_ || end_ != 0 || atEnd_ || aheadRoom_ >= capacity_)
+    // With one processor the two threads would only take turns.
+    if (ahead_ || end_ != 0 || atEnd_ || aheadRoom_ >= capacity_ ||
+        std::thread::hardware_concurrency() < 2)
         return;
     try {
         ahead_ = std::make_unique<ReadAhead>(file_, capacity_, capacity_ - aheadRoom_);

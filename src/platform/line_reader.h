@@ -38,6 +38,7 @@ class LineReader {
     /// From now on a helper thread reads the file one chunk ahead. Only
     /// before the first read, and only for a file whose reads cannot block
     /// (a regular file): the thread may read past where the input ends.
+    /// Nothing changes on a machine with a single processor.
     void readAhead();
 
     /// True when reading stopped on an error rather than the end of the file.

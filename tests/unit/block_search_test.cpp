@@ -36,24 +36,35 @@ std::ostream& operator<<(std::ostream& os, const FilterRun& run) {
     return os;
 }
 
-// Restores the automatic choice when a test ends.
-struct PathGuard {
-    ~PathGuard() { setSearchPath(SearchPath::Auto); }
+// A filter over `bytes` with the search `path`; the automatic choice comes
+// back when it goes.
+struct FilterOver {
+    struct PathGuard {
+        explicit PathGuard(SearchPath path) { EXPECT_TRUE(setSearchPath(path)); }
+        ~PathGuard() { setSearchPath(SearchPath::Auto); }
+    };
+
+    FilterOver(const std::string& bytes, SearchPath path, std::size_t bufferSize, bool readAhead)
+        : guard(path), input(bytes), reader(input.get(), kLogReadMax, bufferSize) {
+        if (readAhead)
+            reader.readAhead();
+    }
+
+    PathGuard guard; // first: the filter takes the search chosen when it is made
+    TempInput input;
+    LineReader reader;
+    std::int64_t lineCount = 0;
+    ReadFilter filter{reader, lineCount};
 };
 
 FilterRun runFilter(const std::string& bytes, const NeedleSet& needles, SearchPath path,
                     std::size_t bufferSize = 1 << 18, bool readAhead = false) {
-    PathGuard guard;
-    EXPECT_TRUE(setSearchPath(path));
-    TempInput input(bytes);
-    LineReader reader(input.get(), kLogReadMax, bufferSize);
-    if (readAhead)
-        reader.readAhead();
+    FilterOver over(bytes, path, bufferSize, readAhead);
     FilterRun run;
-    ReadFilter filter(reader, run.lineCount);
     std::string_view line;
-    while (filter.next(line, needles))
-        run.hits.push_back({run.lineCount, std::string(line)});
+    while (over.filter.next(line, needles))
+        run.hits.push_back({over.lineCount, std::string(line)});
+    run.lineCount = over.lineCount;
     return run;
 }
 
@@ -62,20 +73,13 @@ FilterRun runFilter(const std::string& bytes, const NeedleSet& needles, SearchPa
 FilterRun::Counts countRun(const std::string& bytes, const NeedleSet& needles, SearchPath path,
                            std::size_t bufferSize = 1 << 18, int handedOut = 0,
                            bool readAhead = false) {
-    PathGuard guard;
-    EXPECT_TRUE(setSearchPath(path));
-    TempInput input(bytes);
-    LineReader reader(input.get(), kLogReadMax, bufferSize);
-    if (readAhead)
-        reader.readAhead();
-    std::int64_t lineCount = 0;
-    ReadFilter filter(reader, lineCount);
+    FilterOver over(bytes, path, bufferSize, readAhead);
     std::int64_t matches = 0;
     std::string_view line;
-    for (int i = 0; i < handedOut && filter.next(line, needles); ++i)
+    for (int i = 0; i < handedOut && over.filter.next(line, needles); ++i)
         ++matches;
-    matches += filter.countRest(needles);
-    return {matches, lineCount};
+    matches += over.filter.countRest(needles);
+    return {matches, over.lineCount};
 }
 
 // The reference: every read, tested one by one (here with the standard

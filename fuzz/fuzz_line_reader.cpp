@@ -2,7 +2,7 @@
 // optional read error: the reads must be exactly the fgets-style cut of the
 // text-mode stream, and an error must be reported as one.
 #include "fuzz_util.h"
-#include "platform/line_reader.h"
+#include "search/line_reader.h"
 
 #include <unistd.h>
 

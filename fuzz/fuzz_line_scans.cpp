@@ -1,7 +1,7 @@
 // The three line scans over arbitrary bytes and settings: the line count must
 // be the number of reads, and what reaches the output file must agree with an
 // independent count of the matching reads.
-#include "frontend/report.h"
+#include "report/report.h"
 #include "frontend/settings.h"
 #include "fuzz_util.h"
 #include "scans/line_scans.h"

@@ -4,7 +4,7 @@
 // close its output file, keep its settings terminated, never change the log
 // of a single-file run, and write no more than its input can account for.
 #include "frontend/program.h"
-#include "frontend/report.h"
+#include "report/report.h"
 #include "frontend/settings.h"
 #include "fuzz_util.h"
 #include "transitions/analysis_state.h"

@@ -1,7 +1,7 @@
 // The transition scanner and the run summary over arbitrary bytes and
 // settings, two files in a row (the group carries over): the counters must
 // stay consistent with each other and with the number of reads.
-#include "frontend/report.h"
+#include "report/report.h"
 #include "frontend/settings.h"
 #include "fuzz_util.h"
 #include "transitions/analysis_state.h"

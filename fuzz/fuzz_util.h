@@ -3,7 +3,7 @@
 // that stop the run with a message.
 #pragma once
 
-#include "frontend/report.h"
+#include "report/report.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,6 +1,6 @@
 #include "frontend/config_file.h"
 
-#include "frontend/report.h"
+#include "report/report.h"
 #include "frontend/settings.h"
 #include "platform/text_writer.h"
 

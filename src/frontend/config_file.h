@@ -1,7 +1,7 @@
 // The comma-separated configuration file and the starter file of /gencfg.
 #pragma once
 
-#include "platform/line_reader.h"
+#include "search/line_reader.h"
 
 #include <string_view>
 

@@ -1,5 +1,5 @@
 #include "frontend/program.h"
-#include "frontend/report.h"
+#include "report/report.h"
 
 int main(int argc, char** argv) {
     qv::initConsole();

@@ -1,6 +1,6 @@
 #include "frontend/options.h"
 
-#include "frontend/report.h"
+#include "report/report.h"
 #include "frontend/settings.h"
 
 #include <cstring>

@@ -2,11 +2,11 @@
 
 #include "frontend/config_file.h"
 #include "frontend/options.h"
-#include "frontend/report.h"
+#include "report/report.h"
 #include "frontend/runner.h"
 #include "frontend/settings.h"
 #include "frontend/side_outputs.h"
-#include "platform/line_reader.h"
+#include "search/line_reader.h"
 #include "platform/platform.h"
 
 #include <cstdio>

@@ -1,8 +1,8 @@
 #include "frontend/runner.h"
 
-#include "frontend/report.h"
+#include "report/report.h"
 #include "frontend/side_outputs.h"
-#include "platform/line_reader.h"
+#include "search/line_reader.h"
 #include "platform/platform.h"
 #include "scans/line_scans.h"
 #include "transitions/analysis_state.h"

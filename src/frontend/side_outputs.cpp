@@ -1,11 +1,11 @@
 #include "frontend/side_outputs.h"
 
-#include "frontend/report.h"
+#include "report/report.h"
 #include "frontend/settings.h"
 #include "platform/platform.h"
-#include "transitions/delay_chart.h"
+#include "sinks/delay_chart.h"
 #include "transitions/group_log.h"
-#include "transitions/transition_csv.h"
+#include "sinks/transition_csv.h"
 
 #include <memory>
 

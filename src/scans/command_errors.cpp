@@ -1,6 +1,6 @@
-#include "frontend/report.h"
-#include "scans/block_search.h"
-#include "scans/line_match.h"
+#include "report/report.h"
+#include "search/block_search.h"
+#include "search/line_match.h"
 #include "scans/line_scans.h"
 #include "transitions/analysis_state.h"
 

@@ -1,5 +1,5 @@
-#include "frontend/report.h"
-#include "scans/block_search.h"
+#include "report/report.h"
+#include "search/block_search.h"
 #include "scans/line_scans.h"
 #include "transitions/analysis_state.h"
 

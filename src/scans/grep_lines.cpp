@@ -1,6 +1,6 @@
-#include "frontend/report.h"
+#include "report/report.h"
 #include "frontend/settings.h"
-#include "scans/block_search.h"
+#include "search/block_search.h"
 #include "scans/line_scans.h"
 #include "transitions/analysis_state.h"
 

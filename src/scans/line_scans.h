@@ -1,7 +1,7 @@
 // The three simple modes: one pass over a log with one test per read.
 #pragma once
 
-#include "platform/line_reader.h"
+#include "search/line_reader.h"
 #include "platform/text_writer.h"
 
 namespace qv {

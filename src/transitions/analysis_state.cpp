@@ -1,6 +1,6 @@
 #include "transitions/analysis_state.h"
 
-#include "frontend/report.h"
+#include "report/report.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "transitions/group_timing.h"
 
-#include "frontend/report.h"
-#include "scans/line_match.h"
+#include "report/report.h"
+#include "search/line_match.h"
 #include "transitions/group_log.h"
 
 namespace qv {

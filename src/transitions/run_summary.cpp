@@ -1,4 +1,4 @@
-#include "frontend/report.h"
+#include "report/report.h"
 #include "frontend/settings.h"
 #include "transitions/analysis_state.h"
 #include "transitions/transitions.h"

@@ -1,10 +1,10 @@
 // The ROUTER TAKES scan: a state machine that follows each fade and mix of
 // the process `srchname` through the log, one line kind per slot, and hands
 // every complete group to the group timing.
-#include "frontend/report.h"
+#include "report/report.h"
 #include "frontend/settings.h"
-#include "scans/block_search.h"
-#include "scans/line_match.h"
+#include "search/block_search.h"
+#include "search/line_match.h"
 #include "transitions/analysis_state.h"
 #include "transitions/group_timing.h"
 #include "transitions/transitions.h"

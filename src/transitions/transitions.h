@@ -1,7 +1,7 @@
 // The ROUTER TAKES mode: the transition scanner and the per-file summary.
 #pragma once
 
-#include "platform/line_reader.h"
+#include "search/line_reader.h"
 #include "platform/text_writer.h"
 
 namespace qv {

@@ -1,5 +1,5 @@
 #include "scan_capture.h"
-#include "scans/block_search.h"
+#include "search/block_search.h"
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,9 @@
 #if defined(__linux__)
 
 #include "frontend/program.h"
-#include "frontend/report.h"
+#include "report/report.h"
 #include "frontend/settings.h"
-#include "platform/line_reader.h"
+#include "search/line_reader.h"
 
 #include <gtest/gtest.h>
 

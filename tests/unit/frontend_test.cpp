@@ -1,8 +1,8 @@
 #include "frontend/config_file.h"
-#include "frontend/report.h"
+#include "report/report.h"
 #include "frontend/settings.h"
 #include "platform/platform.h"
-#include "scans/line_match.h"
+#include "search/line_match.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "frontend/report.h"
+#include "report/report.h"
 #include "frontend/settings.h"
 #include "scans/line_scans.h"
 #include "test_util.h"

@@ -2,8 +2,8 @@
 // wrote, for tests that compare the block search with reading every line.
 #pragma once
 
-#include "frontend/report.h"
-#include "scans/block_search.h"
+#include "report/report.h"
+#include "search/block_search.h"
 #include "test_util.h"
 #include "transitions/analysis_state.h"
 

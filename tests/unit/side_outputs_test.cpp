@@ -1,11 +1,11 @@
 // The transitions CSV and the delay chart, end to end through runProgram on
 // generated logs, and the formatting they rest on.
 #include "frontend/program.h"
-#include "frontend/report.h"
+#include "report/report.h"
 #include "test_util.h"
 #include "transitions/analysis_state.h"
-#include "transitions/chart_format.h"
-#include "transitions/transition_csv.h"
+#include "sinks/chart_format.h"
+#include "sinks/transition_csv.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Helpers shared by the unit tests: temporary files and readers over bytes.
 #pragma once
 
-#include "platform/line_reader.h"
+#include "search/line_reader.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,7 +1,7 @@
 // The block search with AVX-512 (F and BW), used only after a run-time
 // check of the processor: 64 bytes per compare, and the compares give bit
 // masks directly. This file alone is compiled for AVX-512.
-#include "scans/block_kernels.h"
+#include "search/block_kernels.h"
 
 #include <algorithm>
 #include <bit>
@@ -34,7 +34,7 @@ struct Avx512 {
     static std::uint64_t bits(Mask m) { return m; }
 };
 
-#include "scans/block_kernels.inc"
+#include "search/block_kernels.inc"
 
 const qv::kernels::Kernels avx512 = kernelsOf<Avx512>();
 

@@ -1,6 +1,6 @@
-#include "scans/block_search.h"
+#include "search/block_search.h"
 
-#include "scans/line_match.h"
+#include "search/line_match.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
 // The block search with SSE2, which every x86-64 processor has.
-#include "scans/block_kernels.h"
+#include "search/block_kernels.h"
 
 #include <algorithm>
 #include <bit>
@@ -29,7 +29,7 @@ struct Sse2 {
     static std::uint64_t bits(Mask v) { return static_cast<std::uint32_t>(_mm_movemask_epi8(v)); }
 };
 
-#include "scans/block_kernels.inc"
+#include "search/block_kernels.inc"
 
 const qv::kernels::Kernels sse2 = kernelsOf<Sse2>();
 

@@ -1,6 +1,6 @@
-#include "transitions/delay_chart.h"
+#include "sinks/delay_chart.h"
 
-#include "transitions/chart_format.h"
+#include "sinks/chart_format.h"
 
 #include <algorithm>
 #include <limits>

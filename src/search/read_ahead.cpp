@@ -1,4 +1,4 @@
-#include "platform/read_ahead.h"
+#include "search/read_ahead.h"
 
 #include <chrono>
 

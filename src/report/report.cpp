@@ -1,4 +1,4 @@
-#include "frontend/report.h"
+#include "report/report.h"
 
 #include "platform/platform.h"
 

@@ -1,4 +1,4 @@
-#include "scans/line_match.h"
+#include "search/line_match.h"
 
 #include <limits>
 

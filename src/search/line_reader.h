@@ -8,7 +8,7 @@
 // line searchable in place by the block search, without a conversion pass.
 #pragma once
 
-#include "platform/read_ahead.h"
+#include "search/read_ahead.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,6 +1,6 @@
 // The block search without vector instructions: eight bytes at a time in a
 // 64-bit word, for any platform.
-#include "scans/block_kernels.h"
+#include "search/block_kernels.h"
 
 #include <algorithm>
 #include <bit>
@@ -49,7 +49,7 @@ struct Word {
     }
 };
 
-#include "scans/block_kernels.inc"
+#include "search/block_kernels.inc"
 
 } // namespace
 

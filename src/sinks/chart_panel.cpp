@@ -1,6 +1,6 @@
-#include "transitions/chart_panel.h"
+#include "sinks/chart_panel.h"
 
-#include "transitions/chart_format.h"
+#include "sinks/chart_format.h"
 
 #include <algorithm>
 #include <cmath>

@@ -7,8 +7,8 @@
 // and is not found, exactly as with reading line by line.
 #pragma once
 
-#include "platform/line_reader.h"
-#include "scans/block_kernels.h"
+#include "search/line_reader.h"
+#include "search/block_kernels.h"
 
 #include <cstdint>
 #include <initializer_list>

@@ -1,7 +1,7 @@
 // The block search with AVX2, used only after a run-time check of the
 // processor. This file alone is compiled for AVX2; it shares no inline
 // function with the rest of the program.
-#include "scans/block_kernels.h"
+#include "search/block_kernels.h"
 
 #include <algorithm>
 #include <bit>
@@ -35,7 +35,7 @@ struct Avx2 {
     }
 };
 
-#include "scans/block_kernels.inc"
+#include "search/block_kernels.inc"
 
 const qv::kernels::Kernels avx2 = kernelsOf<Avx2>();
 

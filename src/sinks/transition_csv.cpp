@@ -1,4 +1,4 @@
-#include "transitions/transition_csv.h"
+#include "sinks/transition_csv.h"
 
 #include <cstdio>
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/text_writer.h"
-#include "transitions/chart_panel.h"
+#include "sinks/chart_panel.h"
 #include "transitions/group_log.h"
 
 #include <string>

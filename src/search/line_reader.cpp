@@ -1,4 +1,4 @@
-#include "platform/line_reader.h"
+#include "search/line_reader.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "transitions/chart_format.h"
+#include "sinks/chart_format.h"
 
 #include <cmath>
 #include <cstdarg>

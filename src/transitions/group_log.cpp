@@ -67,6 +67,11 @@ void logTimedGroup(bool fade, std::int64_t groupNumber, const std::int64_t (&del
     record.routerLine = slots[ROUTER_01].lineNumber;
     for (int d = 0; d < kDelayCount; ++d)
         record.delays[d] = delays[d];
+    record.startSound = !timecodeMisread(opening);
+    const DelaySoundness sound = delaySoundness(fade ? GroupType::Fade : GroupType::Mix);
+    record.delaySound[0] = sound.rev2Router;
+    record.delaySound[1] = sound.rtrCmd2Status;
+    record.delaySound[2] = sound.rtrCmd2MX;
     record.sniffSeen = sniffSeen != 0;
     record.reported = reported;
     for (TransitionObserver* observer : observers())

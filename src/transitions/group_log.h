@@ -18,8 +18,10 @@ struct TransitionRecord {
     std::uint32_t startTimecode = 0; // its raw timecode, digits as read
     std::int32_t startFields = 0;    // the same in fields since 00:00:00:00
     std::int64_t xferLine = 0;
-    std::int64_t routerLine = 0;           // first router line
-    std::int64_t delays[kDelayCount] = {}; // in fields
+    std::int64_t routerLine = 0;                       // first router line
+    std::int64_t delays[kDelayCount] = {};             // in fields
+    bool startSound = true;                            // the opening timecode is a time of day
+    bool delaySound[kDelayCount] = {true, true, true}; // from two well-read timecodes
     bool sniffSeen = false;
     bool reported = false; // negative Rev2Router or a new extreme, whatever summaryMode
 };

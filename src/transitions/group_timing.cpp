@@ -13,6 +13,20 @@ std::int32_t readTimecode(const GroupSlot& slot) {
     return parseLong32(line.substr(kTimecodeColumn, kTimecodeWidth), 16);
 }
 
+bool timecodeMisread(const GroupSlot& slot) {
+    const std::string_view line = slot.view();
+    if (line.size() < kTimecodeColumn + kTimecodeWidth)
+        return true;
+    const std::string_view column = line.substr(kTimecodeColumn, kTimecodeWidth);
+    for (char c : column)
+        if (c < '0' || c > '9')
+            return true;
+    const auto pair = [column](std::size_t at) {
+        return (column[at] - '0') * 10 + column[at + 1] - '0';
+    };
+    return pair(0) > 23 || pair(2) > 59 || pair(4) > 59 || pair(6) > 29;
+}
+
 std::int32_t timecodeToFields(std::int32_t rawTimecode) {
     const auto raw = static_cast<std::uint32_t>(rawTimecode);
     const auto pair = [raw](int shift) {
@@ -169,6 +183,14 @@ GroupDelays computeGroupDelays(GroupType type) {
     const std::int64_t xfer = fieldsOf(XFER);
     const std::int64_t router = fieldsOf(ROUTER_01);
     return {revLine - router, fieldsOf(DEBUG_RTR) - xfer, router - xfer};
+}
+
+DelaySoundness delaySoundness(GroupType type) {
+    const auto sound = [](LineKind slot) { return !timecodeMisread(transitionGroup.slots[slot]); };
+    const bool revLine = sound(type == GroupType::Fade ? REV_BLK : REV_BUS);
+    const bool xfer = sound(XFER);
+    const bool router = sound(ROUTER_01);
+    return {revLine && router, sound(DEBUG_RTR) && xfer, router && xfer};
 }
 
 void analyzeFadeGroup(std::int64_t groupNumber, int summaryMode, int sniffSeen) {

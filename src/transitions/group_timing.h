@@ -16,6 +16,12 @@ inline constexpr std::size_t kTimecodeWidth = 8;
 /// (white space, sign and 0x prefix accepted, clamped to 0x7FFFFFFF).
 std::int32_t readTimecode(const GroupSlot& slot);
 
+/// True when the timecode column of a stored read is not a time of day: its
+/// eight characters are not all digits 0-9 (a short line, a shifted column,
+/// hex digits, the clamp), or hours > 23, minutes or seconds > 59, frames > 29.
+/// A delay computed from a misread timecode is unsound.
+bool timecodeMisread(const GroupSlot& slot);
+
 /// Fields (1/60 s) since 00:00:00 frame 00 of a BCD timecode hhmmssff.
 /// Digits above 9 count with their value; there is no day boundary.
 std::int32_t timecodeToFields(std::int32_t rawTimecode);
@@ -28,6 +34,16 @@ struct GroupDelays {
     std::int64_t rtrCmd2Status; // DEBUG_RTR minus XFER
     std::int64_t rtrCmd2MX;     // first router line minus XFER
 };
+
+/// Which of the three delays come from two well-read timecodes.
+struct DelaySoundness {
+    bool rev2Router;
+    bool rtrCmd2Status;
+    bool rtrCmd2MX;
+};
+
+/// Reads the timecode columns of the slots each delay of `type` subtracts.
+DelaySoundness delaySoundness(GroupType type);
 
 /// Reads the timecodes of slots 0 to 6 as they stand and works out the
 /// group's delays.

@@ -44,6 +44,15 @@ TEST(GroupTiming, ReadsTimecodeColumnAsBase16) {
     }
 }
 
+TEST(GroupTiming, MisreadTimecodes) {
+    for (const char* sound : {"00000000\n", "23595929\n", "12345612", "01023004 dst\n"})
+        EXPECT_FALSE(timecodeMisread(slotWithColumn(sound))) << sound;
+    for (const char* misread :
+         {"24000000\n", "00600000\n", "00006000\n", "00000030\n", "0000001a\n", "7FFFFFFF\n",
+          "  123456\n", "0x123456\n", "0102\n", "\n", "-1000000\n"})
+        EXPECT_TRUE(timecodeMisread(slotWithColumn(misread))) << misread;
+}
+
 TEST(GroupTiming, LineEndingBeforeTheColumnGivesZero) {
     GroupSlot slot;
     slot.store(std::string(64, 'x') + "\n", 1); // newline at column 64

@@ -17,7 +17,8 @@ struct Field {
     std::size_t capacity;
 };
 
-void checkField(const Field& field, const RunSettings& before, std::string_view input) {
+void checkField(const Field& field, const RunSettings& settings, const RunSettings& before,
+                std::string_view input) {
     FUZZ_CHECK(terminatedWithin(field.value, field.capacity));
     const char* old = reinterpret_cast<const char*>(&before) +
                       (field.value - reinterpret_cast<const char*>(&settings));
@@ -29,8 +30,7 @@ void checkField(const Field& field, const RunSettings& before, std::string_view 
     FUZZ_CHECK(value.find_first_of(",\n") == std::string_view::npos);
 }
 
-void checkSettings(const RunSettings& before, std::string_view input) {
-    RunSettings& s = settings;
+void checkSettings(RunSettings& s, const RunSettings& before, std::string_view input) {
     const Field fields[] = {
         {"SEARCHNAME", s.srchname, sizeof s.srchname},
         {"OUTFILENAME", s.outfilename, sizeof s.outfilename},
@@ -39,7 +39,7 @@ void checkSettings(const RunSettings& before, std::string_view input) {
         {"GREPTEXT", s.grepText, sizeof s.grepText},
     };
     for (const Field& field : fields)
-        checkField(field, before, input);
+        checkField(field, s, before, input);
     FUZZ_CHECK(std::string_view(s.cfgPath) == before.cfgPath);
     if (s.outputFileEnabled)
         FUZZ_CHECK(input.find("OUTFILENAME") != std::string_view::npos);
@@ -50,24 +50,20 @@ void checkSettings(const RunSettings& before, std::string_view input) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    silenceConsole();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Cursor in(data, size);
     const std::uint8_t how = in.byte();
     const std::string_view input = in.rest();
-    resetRunSettings();
+    RunSettings settings;
+    resetRunSettings(settings);
     const RunSettings before = settings;
     if (how & 1) {
-        applyConfigLine(input); // any length, any bytes
+        applyConfigLine(input, settings, nullConsole()); // any length, any bytes
     } else {
-        MemoryFile file(input, SIZE_MAX, 1 + how);
-        LineReader reader(file.get(), kConfigReadMax, 1 + how * 4u);
-        readConfigFile(reader);
+        MemorySource source(input, 1 + how);
+        LineReader reader(source, kConfigReadMax, 1 + how * 4u);
+        readConfigFile(reader, settings, nullConsole());
     }
-    checkSettings(before, input);
+    checkSettings(settings, before, input);
     return 0;
 }

@@ -55,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t failAt =
         fail ? std::min<std::size_t>(raw.size(), failPick * std::size_t{7}) : SIZE_MAX;
 
-    MemoryFile file(raw, failAt, 1 + chunkPick);
-    LineReader reader(file.get(), maxRead, bufferSize);
+    MemorySource source(raw, 1 + chunkPick, failAt);
+    LineReader reader(source, maxRead, bufferSize);
     std::vector<std::string> reads;
     std::string_view line;
     while (reader.next(line))

@@ -1,11 +1,9 @@
 // The three line scans over arbitrary bytes and settings: the line count must
 // be the number of reads, and what reaches the output file must agree with an
 // independent count of the matching reads.
-#include "report/report.h"
-#include "frontend/settings.h"
 #include "fuzz_util.h"
+#include "report/report.h"
 #include "scans/line_scans.h"
-#include "transitions/analysis_state.h"
 
 using namespace qv;
 using namespace qv::fuzz;
@@ -77,7 +75,6 @@ void checkCommandErrors(const std::vector<std::string_view>& reads, std::string_
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    silenceConsole();
     outputPath = makeScratchDirectory() + "/out.txt";
     return 0;
 }
@@ -88,36 +85,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t bufferSize = 1 + in.byte() * 16u; // small buffers refill often
     const int mode = flags % 3;
     const int summaryMode = (flags >> 2) & 1 ? flags >> 3 : 0; // any non-zero value is summary
-    resetRunSettings();
-    settings.grepQuiet = (flags >> 7) & 1;
-    copyField(settings.grepText, in.text(sizeof settings.grepText + 8));
+    // Cut to the grep text's field, as the settings would hold it.
+    const std::string_view grepText = in.text(107);
+    const std::string grep(grepText.substr(0, std::min(grepText.find('\0'), std::size_t{99})));
+    const LineScanOptions options{summaryMode, grep, ((flags >> 7) & 1) != 0};
     const std::string_view raw = in.rest();
 
-    resetFileStats();
-    auto* out = new TextFileWriter(outputPath.c_str());
-    FUZZ_CHECK(out->isOpen());
+    std::int64_t lineCount = 0;
     {
-        MemoryFile file(raw);
-        LineReader reader(file.get(), kLogReadMax, bufferSize);
+        TextFileWriter out(outputPath.c_str());
+        FUZZ_CHECK(out.isOpen());
+        Report report(nullConsole(), &out);
+        MemorySource source(raw);
+        LineReader reader(source, kLogReadMax, bufferSize);
         if (mode == 0)
-            scanCommandErrors(reader, out, summaryMode);
+            scanCommandErrors(reader, report, options, lineCount);
         else if (mode == 1)
-            countTakes(reader, out, summaryMode);
+            countTakes(reader, report, options, lineCount);
         else
-            grepLines(reader, out, settings.grepText, summaryMode);
+            grepLines(reader, report, options, lineCount);
+        FUZZ_CHECK(out.close());
     }
-    FUZZ_CHECK(out->close());
-    delete out;
 
     const std::string text = convertTextMode(raw);
-    const auto reads = referenceReads(text, kLogReadMax);
-    FUZZ_CHECK(fileStats.lineCount == static_cast<std::int64_t>(reads.size()));
+    const auto reads = cutReads(text, kLogReadMax);
+    FUZZ_CHECK(lineCount == static_cast<std::int64_t>(reads.size()));
     const std::string written = readWholeFile(outputPath.c_str());
     if (mode == 0)
         checkCommandErrors(reads, written, summaryMode != 0);
     else if (mode == 1)
         FUZZ_CHECK(written == expectedTakes(reads));
     else
-        FUZZ_CHECK(written == expectedGrep(reads, settings.grepText, summaryMode != 0));
+        FUZZ_CHECK(written == expectedGrep(reads, grep.c_str(), summaryMode != 0));
     return 0;
 }

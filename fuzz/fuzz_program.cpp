@@ -1,13 +1,11 @@
 // The whole program over arbitrary argument vectors, in a scratch directory
 // that holds a log, a configuration file and a directory taken from the input.
 // Every name is kept inside that directory. The run must end with 0 or 1,
-// close its output file, keep its settings terminated, never change the log
-// of a single-file run, and write no more than its input can account for.
+// never change the log of a single-file run, and write no more than its
+// input can account for.
 #include "frontend/program.h"
-#include "report/report.h"
-#include "frontend/settings.h"
 #include "fuzz_util.h"
-#include "transitions/analysis_state.h"
+#include "report/report.h"
 
 #include <filesystem>
 #include <unistd.h>
@@ -79,20 +77,16 @@ bool isRegularFile(const std::string& name) {
     return !name.empty() && fs::is_regular_file(name, ec);
 }
 
-void checkSettings() {
-    const RunSettings& s = settings;
-    FUZZ_CHECK(terminatedWithin(s.srchname, sizeof s.srchname));
-    FUZZ_CHECK(terminatedWithin(s.outfilename, sizeof s.outfilename));
-    FUZZ_CHECK(terminatedWithin(s.outputtext, sizeof s.outputtext));
-    FUZZ_CHECK(terminatedWithin(s.levelText, sizeof s.levelText));
-    FUZZ_CHECK(terminatedWithin(s.grepText, sizeof s.grepText));
-    FUZZ_CHECK(terminatedWithin(s.cfgPath, sizeof s.cfgPath));
+// Whether the run may have taken argument 1 as a pattern: then a match may
+// be an output file, which the run skips but may truncate first.
+bool mayBePatternRun(const std::vector<std::string>& args) {
+    return std::any_of(args.begin() + 1, args.end(),
+                       [](const std::string& a) { return a == "/multi" || a == "/multion"; });
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    silenceConsole();
     FUZZ_CHECK(chdir(makeScratchDirectory().c_str()) == 0);
     return 0;
 }
@@ -116,13 +110,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string logBefore = logIsFile ? readWholeFile(args[1].c_str()) : std::string();
     const bool generates = std::find(args.begin(), args.end(), "/gencfg") != args.end();
 
-    transitionGroup = TransitionGroup{};
-    const int code = runProgram(static_cast<int>(args.size()), argv.data());
+    const int code = runProgram(static_cast<int>(args.size()), argv.data(), nullConsole());
 
     FUZZ_CHECK(code == 0 || code == 1);
-    FUZZ_CHECK(outputFile == nullptr);
-    checkSettings();
-    if (logIsFile && !settings.multiFile && !generates)
+    if (logIsFile && !mayBePatternRun(args) && !generates)
         FUZZ_CHECK(readWholeFile(args[1].c_str()) == logBefore);
     FUZZ_CHECK(bytesInDirectory() <= 64 * size + std::size_t{64} * 1024);
     return 0;

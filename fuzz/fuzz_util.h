@@ -1,9 +1,11 @@
-// Helpers shared by the libFuzzer targets: a cursor over the fuzz input, an
-// in-memory FILE that can fail on demand, the reference line cut, and checks
-// that stop the run with a message.
+// Helpers shared by the libFuzzer targets: a cursor over the fuzz input, the
+// reference line cut (tests/support), and checks that stop the run with a
+// message.
 #pragma once
 
+#include "platform/byte_source.h"
 #include "report/report.h"
+#include "support/reference_reader.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -54,90 +56,20 @@ class Cursor {
     std::string_view text_;
 };
 
-/// An in-memory file for stdio. With `failAt` set, reading fails with EIO once
-/// that many bytes have been delivered; `chunk` limits each delivery.
-class MemoryFile {
-  public:
-    explicit MemoryFile(std::string_view bytes, std::size_t failAt = SIZE_MAX,
-                        std::size_t chunk = SIZE_MAX);
-    ~MemoryFile() { std::fclose(file_); }
-    MemoryFile(const MemoryFile&) = delete;
-    MemoryFile& operator=(const MemoryFile&) = delete;
-    std::FILE* get() const { return file_; }
-
-  private:
-    static ssize_t read(void* cookie, char* buffer, std::size_t size);
-
-    std::string_view bytes_;
-    std::size_t pos_ = 0;
-    std::size_t failAt_;
-    std::size_t chunk_;
-    std::FILE* file_;
-};
-
-inline MemoryFile::MemoryFile(std::string_view bytes, std::size_t failAt, std::size_t chunk)
-    : bytes_(bytes), failAt_(failAt), chunk_(std::max<std::size_t>(chunk, 1)) {
-    cookie_io_functions_t io{};
-    io.read = &MemoryFile::read;
-    file_ = fopencookie(this, "r", io);
-    FUZZ_CHECK(file_ != nullptr);
-}
-
-inline ssize_t MemoryFile::read(void* cookie, char* buffer, std::size_t size) {
-    auto* self = static_cast<MemoryFile*>(cookie);
-    const std::size_t limit = std::min(self->failAt_, self->bytes_.size());
-    if (self->pos_ >= limit) {
-        if (self->failAt_ <= self->bytes_.size()) {
-            errno = EIO;
-            return -1;
-        }
-        return 0;
-    }
-    const std::size_t take = std::min({size, limit - self->pos_, self->chunk_});
-    std::memcpy(buffer, self->bytes_.data() + self->pos_, take);
-    self->pos_ += take;
-    return static_cast<ssize_t>(take);
-}
-
-/// The bytes as a text-mode read gives them: "\r\n" becomes "\n", a lone "\r"
-/// stays, the first Ctrl-Z ends the stream.
-inline std::string convertTextMode(std::string_view raw) {
-    std::string text;
-    text.reserve(raw.size());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == 0x1A)
-            break;
-        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')
-            continue;
-        text += raw[i];
-    }
-    return text;
-}
-
-/// The reads of a converted stream by the fgets rule: stop after a newline
-/// or after `maxRead` characters.
-inline std::vector<std::string_view> referenceReads(std::string_view text, std::size_t maxRead) {
-    std::vector<std::string_view> reads;
-    while (!text.empty()) {
-        const std::size_t nl = text.substr(0, maxRead).find('\n');
-        const std::size_t length =
-            nl == std::string_view::npos ? std::min(maxRead, text.size()) : nl + 1;
-        reads.push_back(text.substr(0, length));
-        text.remove_prefix(length);
-    }
-    return reads;
-}
+using test::convertTextMode;
+using test::cutReads;
 
 /// A field of fixed capacity holds its terminator inside the capacity.
 inline bool terminatedWithin(const char* field, std::size_t capacity) {
     return std::memchr(field, '\0', capacity) != nullptr;
 }
 
-/// Sends the program's console output to the null device.
-inline void silenceConsole() {
-    std::FILE* sink = std::fopen("/dev/null", "w");
+/// A console that writes to the null device, for the whole fuzzing run.
+inline Console& nullConsole() {
+    static std::FILE* sink = std::fopen("/dev/null", "w");
     FUZZ_CHECK(sink != nullptr);
-    setConsoleStream(sink);
+    static Console console(sink);
+    return console;
 }
 
 /// The text a TextFileWriter puts into its file for `text`.

@@ -1,7 +1,5 @@
 #include "frontend/config_file.h"
 
-#include "report/report.h"
-#include "frontend/settings.h"
 #include "platform/text_writer.h"
 
 #include <array>
@@ -19,8 +17,7 @@ struct ConfigKey {
     const char* message;
 };
 
-std::array<ConfigKey, 5> configKeys() {
-    RunSettings& s = settings;
+std::array<ConfigKey, 5> configKeys(RunSettings& s) {
     return {{
         {"SEARCHNAME", s.srchname, sizeof s.srchname, nullptr,
          "cfg-file override srchname to [%s]\n"},
@@ -57,14 +54,14 @@ std::size_t tokenize(std::string_view line, std::array<std::string_view, kMaxTok
 
 } // namespace
 
-void applyConfigLine(std::string_view line) {
+void applyConfigLine(std::string_view line, RunSettings& settings, Console& console) {
     // The line is a C string: a NUL byte ends it.
     line = line.substr(0, line.find('\0'));
     if (line.empty() || line.front() == '#')
         return;
     std::array<std::string_view, kMaxTokens> tokens;
     const std::size_t count = tokenize(line, tokens);
-    const auto keys = configKeys();
+    const auto keys = configKeys(settings);
     for (std::size_t pos = 0; pos < kMaxKeyTokens && pos < count; ++pos) {
         for (const ConfigKey& key : keys) {
             if (tokens[pos] != key.name || pos + 1 >= count)
@@ -72,32 +69,32 @@ void applyConfigLine(std::string_view line) {
             copyField(key.field, key.capacity, tokens[pos + 1]);
             if (key.flag)
                 *key.flag = true;
-            consolePrintf(key.message, key.field);
+            console.printf(key.message, key.field);
             ++pos; // the value is never itself taken as a key
             break;
         }
     }
 }
 
-void readConfigFile(LineReader& configFile) {
+void readConfigFile(LineReader& configFile, RunSettings& settings, Console& console) {
     std::string_view line;
     while (configFile.next(line))
-        applyConfigLine(line);
+        applyConfigLine(line, settings, console);
 }
 
-bool writeDefaultConfig() {
+bool writeDefaultConfig(Console& console) {
     TextFileWriter file("qv.cfg");
     if (!file.isOpen()) {
-        consolePrintf("Error opening cfg file qv.cfg\n");
+        console.printf("Error opening cfg file qv.cfg\n");
         return false;
     }
-    file.write(formatText("#SEARCHNAME,%s\n", kDefaultStation));
+    file.write(console.format("#SEARCHNAME,%s\n", kDefaultStation));
     file.write("#OUTFILENAME,out.txt\n"
                "#OUTPUTTEXT,dst 0000\n"
                "#LEVELTEXT,lev 00\n"
                "GREPTEXT,greptext\n");
     if (!file.close()) {
-        consolePrintf("Error writing %s\n", "qv.cfg");
+        console.printf("Error writing %s\n", "qv.cfg");
         return false;
     }
     return true;

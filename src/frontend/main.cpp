@@ -2,6 +2,7 @@
 #include "report/report.h"
 
 int main(int argc, char** argv) {
-    qv::initConsole();
-    return qv::runProgram(argc, argv);
+    qv::bufferStandardOutput();
+    qv::Console console(stdout);
+    return qv::runProgram(argc, argv, console);
 }

@@ -1,8 +1,5 @@
 #include "frontend/options.h"
 
-#include "report/report.h"
-#include "frontend/settings.h"
-
 #include <cstring>
 
 namespace qv {
@@ -12,102 +9,121 @@ namespace {
 struct Option {
     const char* name;
     bool takesValue;
-    void (*apply)(const char* value); // value is nullptr when none follows
+    // `value` is nullptr when none follows.
+    void (*apply)(RunSettings& settings, Console& console, const char* value);
 };
 
-void setSummary(bool on) {
+void setSummary(RunSettings& settings, Console& console, bool on) {
     settings.summaryMode = on ? 1 : 0;
-    consolePrintf("Overriding summary mode to [%s]\n", on ? "ON" : "OFF");
+    console.printf("Overriding summary mode to [%s]\n", on ? "ON" : "OFF");
 }
 
-void setMultiFile(bool on) {
+void setMultiFile(RunSettings& settings, Console& console, bool on) {
     settings.multiFile = on;
-    consolePrintf("Overriding processing mode to [%s]\n", on ? "MULTIPLE FILES" : "1 FILE");
+    console.printf("Overriding processing mode to [%s]\n", on ? "MULTIPLE FILES" : "1 FILE");
 }
 
 const Option kOptions[] = {
     {"/o", false,
-     [](const char*) {
+     [](RunSettings& settings, Console& console, const char*) {
          settings.outputFileEnabled = true;
-         consolePrintf("Output File Active\n");
+         console.printf("Output File Active\n");
      }},
     {"/on", true,
-     [](const char* value) {
+     [](RunSettings& settings, Console& console, const char* value) {
          settings.outputFileEnabled = true;
          if (!value)
              return;
          copyField(settings.outfilename, value);
-         consolePrintf("Overriding output name to [%s]\n", settings.outfilename);
+         console.printf("Overriding output name to [%s]\n", settings.outfilename);
      }},
     {"/s", true,
-     [](const char* value) {
+     [](RunSettings& settings, Console& console, const char* value) {
          if (value)
              copyField(settings.srchname, value);
-         consolePrintf("Overriding search name to [%s]\n", settings.srchname);
+         console.printf("Overriding search name to [%s]\n", settings.srchname);
      }},
-    {"/sumon", false, [](const char*) { setSummary(true); }},
-    {"/sum", false, [](const char*) { setSummary(true); }},
-    {"/sumoff", false, [](const char*) { setSummary(false); }},
-    {"/multi", false, [](const char*) { setMultiFile(true); }},
-    {"/multion", false, [](const char*) { setMultiFile(true); }},
-    {"/multioff", false, [](const char*) { setMultiFile(false); }},
+    {"/sumon", false,
+     [](RunSettings& settings, Console& console, const char*) {
+         setSummary(settings, console, true);
+     }},
+    {"/sum", false,
+     [](RunSettings& settings, Console& console, const char*) {
+         setSummary(settings, console, true);
+     }},
+    {"/sumoff", false,
+     [](RunSettings& settings, Console& console, const char*) {
+         setSummary(settings, console, false);
+     }},
+    {"/multi", false,
+     [](RunSettings& settings, Console& console, const char*) {
+         setMultiFile(settings, console, true);
+     }},
+    {"/multion", false,
+     [](RunSettings& settings, Console& console, const char*) {
+         setMultiFile(settings, console, true);
+     }},
+    {"/multioff", false,
+     [](RunSettings& settings, Console& console, const char*) {
+         setMultiFile(settings, console, false);
+     }},
     {"/d", true,
-     [](const char* value) {
+     [](RunSettings& settings, Console& console, const char* value) {
          if (!value)
              return;
          copyField(settings.outputtext, value);
-         consolePrintf("Overriding destination to [%s]\n", settings.outputtext);
+         console.printf("Overriding destination to [%s]\n", settings.outputtext);
      }},
     {"/excel", false,
-     [](const char*) {
+     [](RunSettings& settings, Console& console, const char*) {
          settings.excelMode = true;
-         consolePrintf("Overriding output file mode to [%s]\n", "EXCEL");
+         console.printf("Overriding output file mode to [%s]\n", "EXCEL");
      }},
     {"/cmderr", false,
-     [](const char*) {
+     [](RunSettings& settings, Console& console, const char*) {
          settings.analyzeMode = AnalyzeMode::CmdErrorTc;
-         consolePrintf("Setting to analyze command error activity\n");
+         console.printf("Setting to analyze command error activity\n");
      }},
     {"/takes", false,
-     [](const char*) {
+     [](RunSettings& settings, Console& console, const char*) {
          settings.analyzeMode = AnalyzeMode::CountTakes;
-         consolePrintf("Setting to count takes\n");
+         console.printf("Setting to count takes\n");
      }},
     {"/grep", true,
-     [](const char* value) {
-         consolePrintf("Setting to grep Mode\n");
+     [](RunSettings& settings, Console& console, const char* value) {
+         console.printf("Setting to grep Mode\n");
          settings.analyzeMode = AnalyzeMode::Grep;
          if (!value)
              return;
          copyField(settings.grepText, value);
-         consolePrintf("Overriding grep text to [%s]\n", settings.grepText);
+         console.printf("Overriding grep text to [%s]\n", settings.grepText);
      }},
     {"/q", false,
-     [](const char*) {
+     [](RunSettings& settings, Console& console, const char*) {
          settings.grepQuiet = true;
-         consolePrintf("Set grep to QUIET Mode\n");
+         console.printf("Set grep to QUIET Mode\n");
      }},
     {"/csv", true,
-     [](const char* value) {
+     [](RunSettings& settings, Console& console, const char* value) {
          if (!value)
              return;
          settings.csvEnabled = true;
          settings.csvPath = value;
-         consolePrintf("Writing transitions to [%s]\n", settings.csvPath.c_str());
+         console.printf("Writing transitions to [%s]\n", settings.csvPath.c_str());
      }},
     {"/plot", true,
-     [](const char* value) {
+     [](RunSettings& settings, Console& console, const char* value) {
          if (!value)
              return;
          settings.plotEnabled = true;
          settings.plotPath = value;
-         consolePrintf("Writing chart to [%s]\n", settings.plotPath.c_str());
+         console.printf("Writing chart to [%s]\n", settings.plotPath.c_str());
      }},
 };
 
 } // namespace
 
-void optionPass(int argc, const char* const* argv) {
+void optionPass(int argc, const char* const* argv, RunSettings& settings, Console& console) {
     for (int i = 2; i < argc; ++i) {
         for (const Option& option : kOptions) {
             if (std::strcmp(argv[i], option.name) != 0)
@@ -115,7 +131,7 @@ void optionPass(int argc, const char* const* argv) {
             const char* value = nullptr;
             if (option.takesValue && i + 1 < argc)
                 value = argv[++i];
-            option.apply(value);
+            option.apply(settings, console, value);
             break;
         }
     }

@@ -2,95 +2,126 @@
 
 #include "frontend/config_file.h"
 #include "frontend/options.h"
-#include "report/report.h"
 #include "frontend/runner.h"
 #include "frontend/settings.h"
 #include "frontend/side_outputs.h"
-#include "search/line_reader.h"
 #include "platform/platform.h"
+#include "search/line_reader.h"
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace qv {
 
-void printUsage() {
-    consolePrintf("QUORVEX PROGRAM VERSION %s\n", kVersion);
-    consoleWrite(" quorvex [logfilename] [options]\n"
-                 " Options /o    - output on\n"
-                 "         /on   - output filename [/on <filename>]\n"
-                 "         /s    - search text     [/s <\"search text\">\n"
-                 "         /sum /sumon /sumoff\n"
-                 "               - summary Display mode on /off\n"
-                 "         /multi /multion /multioff\n"
-                 "               - multi file mode on /off\n"
-                 "         /d    - destination [/d <output #]\n"
-                 "         /excel- output comma delimited file\n"
-                 "         /cmderr  - Timecode command errors\n"
-                 "         /takes   - summarize all takes in file\n"
-                 "         /grep    - grep in files [/grep \"<grep text'>\n"
-                 "         /q       - don't output to screen during grep\n"
-                 "         /v       - Display program version and exit\n");
+void printUsage(Console& console) {
+    console.printf("QUORVEX PROGRAM VERSION %s\n", kVersion);
+    console.write(" quorvex [logfilename] [options]\n"
+                  " Options /o    - output on\n"
+                  "         /on   - output filename [/on <filename>]\n"
+                  "         /s    - search text     [/s <\"search text\">\n"
+                  "         /sum /sumon /sumoff\n"
+                  "               - summary Display mode on /off\n"
+                  "         /multi /multion /multioff\n"
+                  "               - multi file mode on /off\n"
+                  "         /d    - destination [/d <output #]\n"
+                  "         /excel- output comma delimited file\n"
+                  "         /cmderr  - Timecode command errors\n"
+                  "         /takes   - summarize all takes in file\n"
+                  "         /grep    - grep in files [/grep \"<grep text'>\n"
+                  "         /q       - don't output to screen during grep\n"
+                  "         /v       - Display program version and exit\n");
 }
 
 namespace {
 
+/// One run of the program: the settings and what stays open across files.
+class Program {
+  public:
+    explicit Program(Console& console) : console_(console), sideOutputs_(settings_, console) {
+        resetRunSettings(settings_);
+    }
+
+    int run(int argc, const char* const* argv) {
+        int code = 0;
+        try {
+            code = start(argc, argv);
+        } catch (const ProgramExit& exit) {
+            code = exit.code;
+            sideOutputs_.abandon();
+            try {
+                closeOutputFile();
+            } catch (const ProgramExit&) {
+                code = 1;
+            }
+        }
+        return code;
+    }
+
+  private:
+    int start(int argc, const char* const* argv);
+    void prePass(int argc, const char* const* argv);
+    void loadConfigFile();
+    void openOutputFile(const char* logArgument);
+    void echoSettings();
+    void closeOutputFile();
+
+    Console& console_;
+    RunSettings settings_;
+    std::unique_ptr<TextFileWriter> outputFile_;
+    SideOutputs sideOutputs_;
+};
+
 // Only "/cfg" with its path and "/gencfg" are known here, from argument 0 on.
-void prePass(int argc, const char* const* argv) {
+void Program::prePass(int argc, const char* const* argv) {
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "/cfg") == 0) {
-            settings.outputFileEnabled = true;
+            settings_.outputFileEnabled = true;
             if (i + 1 < argc) {
-                copyField(settings.cfgPath, argv[i + 1]);
-                consolePrintf("Overriding cfg file to [%s]\n", settings.cfgPath);
+                copyField(settings_.cfgPath, argv[i + 1]);
+                console_.printf("Overriding cfg file to [%s]\n", settings_.cfgPath);
                 return;
             }
         } else if (std::strcmp(argv[i], "/gencfg") == 0) {
-            if (writeDefaultConfig())
-                consolePrintf("Generated config file qv.cfg\n");
+            if (writeDefaultConfig(console_))
+                console_.printf("Generated config file qv.cfg\n");
             throw ProgramExit{0};
         }
     }
 }
 
-void loadConfigFile() {
-    std::FILE* file = openForRead(settings.cfgPath);
+void Program::loadConfigFile() {
+    std::FILE* file = openForRead(settings_.cfgPath);
     if (!file)
         return;
-    consolePrintf("processing config file\n");
+    console_.printf("processing config file\n");
     bool readFailed = false;
     {
-        LineReader configFile(file, kConfigReadMax, std::size_t{64} * 1024);
-        readConfigFile(configFile);
+        FileSource source(file);
+        LineReader configFile(source, kConfigReadMax, std::size_t{64} * 1024);
+        readConfigFile(configFile, settings_, console_);
         readFailed = configFile.readError();
     }
     std::fclose(file);
     // Settings from half a file could silently change what the run reports.
-    if (readFailed) {
-        consolePrintf("Error reading %s\n", settings.cfgPath);
-        throw ProgramExit{1};
-    }
+    if (readFailed)
+        fatal(console_, "Error reading %s\n", settings_.cfgPath);
 }
 
-void openOutputFile(const char* logArgument) {
-    if (!settings.outputFileEnabled)
+void Program::openOutputFile(const char* logArgument) {
+    if (!settings_.outputFileEnabled)
         return;
     // Truncating the log about to be read would destroy it.
-    if (!settings.multiFile && sameFile(settings.outfilename, logArgument)) {
-        consolePrintf("Output file %s is the log file\n", settings.outfilename);
-        throw ProgramExit{1};
-    }
-    auto* file = new TextFileWriter(settings.outfilename);
-    if (!file->isOpen()) {
-        delete file;
-        consolePrintf("Error opening %s\n", settings.outfilename);
-        throw ProgramExit{1};
-    }
-    outputFile = file;
+    if (!settings_.multiFile && sameFile(settings_.outfilename, logArgument))
+        fatal(console_, "Output file %s is the log file\n", settings_.outfilename);
+    auto file = std::make_unique<TextFileWriter>(settings_.outfilename);
+    if (!file->isOpen())
+        fatal(console_, "Error opening %s\n", settings_.outfilename);
+    outputFile_ = std::move(file);
 }
 
-void echoSettings() {
-    const RunSettings& s = settings;
+void Program::echoSettings() {
+    const RunSettings& s = settings_;
     ReportBlock echo;
     echo.add("Using cfg file [%s] outputfile is %s\n", s.cfgPath,
              s.outputFileEnabled ? s.outfilename : "NULL");
@@ -99,61 +130,62 @@ void echoSettings() {
     echo.add("multi is [%s] sumary is [%s]\n", s.multiFile ? "ON" : "OFF",
              s.summaryMode != 0 ? "ON" : "OFF");
     echo.add("Analyze Mode is %s\n", analyzeModeNames[static_cast<int>(s.analyzeMode)]);
-    echo.emit(outputFile);
+    Report(console_, outputFile_.get()).emit(echo);
 }
 
-int run(int argc, const char* const* argv) {
+// A failed write to the output file ends the run with "Error writing" and
+// exit code 1 rather than a false success.
+void Program::closeOutputFile() {
+    if (!outputFile_)
+        return;
+    const bool ok = outputFile_->close();
+    const std::string name = outputFile_->path();
+    outputFile_.reset();
+    if (!ok)
+        fatal(console_, "Error writing %s\n", name.c_str());
+}
+
+int Program::start(int argc, const char* const* argv) {
     if (argc < 2) {
-        consolePrintf("not enough cmnd line args\n");
-        printUsage();
+        console_.printf("not enough cmnd line args\n");
+        printUsage(console_);
         return 1;
     }
     if (std::strcmp(argv[1], "/h") == 0) {
-        printUsage();
+        printUsage(console_);
         return 0;
     }
     if (std::strcmp(argv[1], "/v") == 0) {
-        consolePrintf(" QUORVEX PROGRAM VERSION %s\n", kVersion);
+        console_.printf(" QUORVEX PROGRAM VERSION %s\n", kVersion);
         return 0;
     }
     prePass(argc, argv);
     loadConfigFile();
-    optionPass(argc, argv);
+    optionPass(argc, argv, settings_, console_);
     openOutputFile(argv[1]);
-    openSideOutputs(argv[1]);
+    sideOutputs_.open(argv[1], outputFile_.get());
     echoSettings();
-    const RunSettings& s = settings;
-    const char* grepText = s.analyzeMode == AnalyzeMode::Grep ? s.grepText : "";
-    if (s.multiFile)
-        runFilePattern(argv[1], s.analyzeMode, s.summaryMode, grepText);
-    else
-        runSingleFile(argv[1], s.analyzeMode, s.summaryMode, grepText);
-    closeOutputFile(); // a pattern that matched nothing leaves it open
-    finishSideOutputs();
+    {
+        FileRunner runner(settings_, console_, outputFile_.get(), sideOutputs_);
+        if (settings_.multiFile)
+            runner.runFilePattern(argv[1]);
+        else
+            runner.runSingleFile(argv[1]);
+    }
+    closeOutputFile();
+    sideOutputs_.finish();
     return 0;
 }
 
 } // namespace
 
-int runProgram(int argc, const char* const* argv) {
-    resetRunSettings();
-    int code = 0;
-    try {
-        code = run(argc, argv);
-    } catch (const ProgramExit& exit) {
-        code = exit.code;
-        abandonSideOutputs();
-        try {
-            closeOutputFile();
-        } catch (const ProgramExit&) {
-            code = 1;
-        }
-    }
-    consoleFlush();
+int runProgram(int argc, const char* const* argv, Console& console) {
+    const int code = Program(console).run(argc, argv);
+    console.flush();
     // The report itself was lost: say so where it can still be seen.
-    if (consoleFailed()) {
+    if (console.failed()) {
         std::fputs("Error writing standard output\n", stderr);
-        code = 1;
+        return 1;
     }
     return code;
 }

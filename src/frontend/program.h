@@ -1,12 +1,15 @@
 // The program entry: start-up steps, settings echo and dispatch.
 #pragma once
 
+#include "report/report.h"
+
 namespace qv {
 
-/// Runs the whole program on an argument vector; returns the exit code.
-int runProgram(int argc, const char* const* argv);
+/// Runs the whole program on an argument vector with `console` as its
+/// standard output; returns the exit code.
+int runProgram(int argc, const char* const* argv, Console& console);
 
 /// The sixteen-line usage text.
-void printUsage();
+void printUsage(Console& console);
 
 } // namespace qv

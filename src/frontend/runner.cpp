@@ -1,13 +1,7 @@
 #include "frontend/runner.h"
 
-#include "report/report.h"
-#include "frontend/side_outputs.h"
-#include "search/line_reader.h"
 #include "platform/platform.h"
-#include "scans/line_scans.h"
-#include "transitions/analysis_state.h"
-#include "transitions/group_log.h"
-#include "transitions/transitions.h"
+#include "search/line_reader.h"
 
 #include <string>
 
@@ -21,92 +15,94 @@ namespace {
 constexpr std::int64_t kReadAheadFrom = std::int64_t{1} << 22;
 constexpr std::size_t kReadAheadBuffer = std::size_t{1} << 20;
 
-void runScan(const char* name, LineReader& logFile, AnalyzeMode mode, int summaryMode,
-             const char* grepText) {
-    switch (mode) {
+TransitionOptions transitionOptions(const RunSettings& s) {
+    return {s.srchname, s.outputtext, s.levelText, s.levelFilter, s.summaryMode, s.excelMode};
+}
+
+LineScanOptions lineScanOptions(const RunSettings& s) {
+    const std::string_view grepText = s.analyzeMode == AnalyzeMode::Grep ? s.grepText : "";
+    return {s.summaryMode, grepText, s.grepQuiet};
+}
+
+} // namespace
+
+FileRunner::FileRunner(const RunSettings& settings, Console& console, TextFileWriter* outputFile,
+                       SideOutputs& sideOutputs)
+    : settings_(settings), console_(console), outputFile_(outputFile), sideOutputs_(sideOutputs),
+      report_(console, outputFile), transitions_(transitionOptions(settings), report_),
+      lineScans_(lineScanOptions(settings)) {
+    sideOutputs_.attach(transitions_.groupLog);
+}
+
+void FileRunner::runScan(const char* name, LineReader& logFile) {
+    switch (settings_.analyzeMode) {
     case AnalyzeMode::RouterTakes:
-        beginTransitionFile(name);
-        scanTransitions(logFile, outputFile, summaryMode);
-        printRunSummary();
-        endTransitionFile();
+        transitions_.groupLog.beginFile(name);
+        scanTransitions(logFile, transitions_);
+        printRunSummary(transitions_);
+        transitions_.groupLog.endFile(transitions_.fileStats);
         break;
     case AnalyzeMode::CmdErrorTc:
-        scanCommandErrors(logFile, outputFile, summaryMode);
+        scanCommandErrors(logFile, report_, lineScans_, lineCount_);
         break;
     case AnalyzeMode::CountTakes:
-        countTakes(logFile, outputFile, summaryMode);
+        countTakes(logFile, report_, lineScans_, lineCount_);
         break;
     case AnalyzeMode::Grep:
-        grepLines(logFile, outputFile, grepText, summaryMode);
+        grepLines(logFile, report_, lineScans_, lineCount_);
         break;
     }
 }
 
 // One log file: reset, open, banner, scan, close.
-void processFile(const char* name, AnalyzeMode mode, int summaryMode, const char* grepText) {
-    resetFileStats();
+void FileRunner::processFile(const char* name) {
+    resetFileStats(transitions_);
+    lineCount_ = 0;
     std::FILE* file = openForRead(name);
-    if (!file) {
-        consolePrintf("Error opening %s\n", name);
-        throw ProgramExit{1};
-    }
-    reportPrintf(outputFile, "**** Processing File %s ****\n", name);
+    if (!file)
+        fatal(console_, "Error opening %s\n", name);
+    report_.print("**** Processing File %s ****\n", name);
     const std::int64_t sizeAtOpen = regularFileSize(file);
     bool readFailed = false;
     {
         // A big log is read on a second thread while the scan works.
         const bool readAhead = sizeAtOpen >= kReadAheadFrom;
-        LineReader logFile(file, kLogReadMax, readAhead ? kReadAheadBuffer : kReadBufferSize);
+        FileSource source(file);
+        LineReader logFile(source, kLogReadMax, readAhead ? kReadAheadBuffer : kReadBufferSize);
         if (readAhead)
             logFile.readAhead();
-        runScan(name, logFile, mode, summaryMode, grepText);
+        runScan(name, logFile);
         readFailed = logFile.readError();
     }
     // A log that shrank while it was read was cut short under the scan.
     readFailed = readFailed || regularFileSize(file) < sizeAtOpen;
     std::fclose(file);
     // The report of what was read stands; the run must still not claim success.
-    if (readFailed) {
-        consolePrintf("Error reading %s\n", name);
-        throw ProgramExit{1};
-    }
+    if (readFailed)
+        fatal(console_, "Error reading %s\n", name);
 }
 
-} // namespace
-
-void closeOutputFile() {
-    if (!outputFile)
-        return;
-    const bool ok = outputFile->close();
-    const std::string name = outputFile->path();
-    delete outputFile;
-    outputFile = nullptr;
-    if (!ok) {
-        consolePrintf("Error writing %s\n", name.c_str());
-        throw ProgramExit{1};
-    }
+// Reading a file being written could grow it without end.
+bool FileRunner::isOwnOutput(const char* path) const {
+    return (outputFile_ && sameFile(path, outputFile_->path().c_str())) ||
+           sideOutputs_.isSideOutput(path);
 }
 
-void runSingleFile(const char* logName, AnalyzeMode mode, int summaryMode, const char* grepText) {
-    processFile(logName, mode, summaryMode, grepText);
-    closeOutputFile();
+void FileRunner::runSingleFile(const char* logName) {
+    processFile(logName);
 }
 
-void runFilePattern(const char* pattern, AnalyzeMode mode, int summaryMode, const char* grepText) {
+void FileRunner::runFilePattern(const char* pattern) {
     std::string path;
     std::unique_ptr<FileSearch> search = findFirstFile(pattern, path);
     if (!search) {
-        consolePrintf("Coundn't find matching file for [%s]\n", pattern);
+        console_.printf("Coundn't find matching file for [%s]\n", pattern);
         return;
     }
     do {
-        // Reading a file being written could grow it without end.
-        if ((outputFile && sameFile(path.c_str(), outputFile->path().c_str())) ||
-            isSideOutput(path.c_str()))
-            continue;
-        processFile(path.c_str(), mode, summaryMode, grepText);
+        if (!isOwnOutput(path.c_str()))
+            processFile(path.c_str());
     } while (findNextFile(*search, path));
-    closeOutputFile();
 }
 
 } // namespace qv

@@ -1,16 +1,43 @@
 // The file runners: open each log, reset the per-file state, announce the
-// file, run the mode's scan, close it; at the end close the output file.
+// file, run the mode's scan, close it.
 #pragma once
 
 #include "frontend/settings.h"
+#include "frontend/side_outputs.h"
+#include "platform/text_writer.h"
+#include "report/report.h"
+#include "scans/line_scans.h"
+#include "transitions/transitions.h"
+
+#include <cstdint>
 
 namespace qv {
 
-void runSingleFile(const char* logName, AnalyzeMode mode, int summaryMode, const char* grepText);
-void runFilePattern(const char* pattern, AnalyzeMode mode, int summaryMode, const char* grepText);
+/// The per-run state of the scans, handed to each file in turn. The output
+/// file and the side outputs belong to the program, which closes them.
+class FileRunner {
+  public:
+    FileRunner(const RunSettings& settings, Console& console, TextFileWriter* outputFile,
+               SideOutputs& sideOutputs);
+    FileRunner(const FileRunner&) = delete;
+    FileRunner& operator=(const FileRunner&) = delete;
 
-/// Flushes and closes the output file; a failed write ends the run with
-/// "Error writing" and exit code 1 rather than a false success.
-void closeOutputFile();
+    void runSingleFile(const char* logName);
+    void runFilePattern(const char* pattern);
+
+  private:
+    void processFile(const char* name);
+    void runScan(const char* name, LineReader& logFile);
+    bool isOwnOutput(const char* path) const;
+
+    const RunSettings& settings_;
+    Console& console_;
+    TextFileWriter* outputFile_;
+    SideOutputs& sideOutputs_;
+    Report report_;
+    TransitionAnalysis transitions_;
+    LineScanOptions lineScans_;
+    std::int64_t lineCount_ = 0; // reads of the current file in the line scans
+};
 
 } // namespace qv

@@ -7,8 +7,6 @@ namespace qv {
 const char* const analyzeModeNames[4] = {"ROUTER TAKES", "CMD ERROR TC", "COUNT TAKES ",
                                          "GREP        "};
 
-RunSettings settings;
-
 void copyField(char* field, std::size_t capacity, std::string_view value) {
     std::size_t length = value.size() < capacity - 1 ? value.size() : capacity - 1;
     if (const void* nul = std::memchr(value.data(), '\0', length))
@@ -17,7 +15,7 @@ void copyField(char* field, std::size_t capacity, std::string_view value) {
     field[length] = '\0';
 }
 
-void resetRunSettings() {
+void resetRunSettings(RunSettings& settings) {
     settings = RunSettings{};
     copyField(settings.srchname, kDefaultStation);
     copyField(settings.outfilename, "out.txt");

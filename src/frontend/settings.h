@@ -1,5 +1,6 @@
 // The run settings: built-in defaults, then the configuration file, then the
-// command line. Written during start-up only; read-only afterwards.
+// command line. The program owns the one record of a run; it is written
+// during start-up only and read-only afterwards.
 #pragma once
 
 #include <cstddef>
@@ -38,11 +39,8 @@ struct RunSettings {
     std::string plotPath;
 };
 
-/// The one record of the run.
-extern RunSettings settings;
-
-/// Restores the built-in defaults (start of a run; tests).
-void resetRunSettings();
+/// Restores the built-in defaults.
+void resetRunSettings(RunSettings& settings);
 
 /// Copies `value` into a fixed field, truncated to its capacity and cut at a
 /// NUL byte, always terminated.

@@ -1,100 +1,79 @@
 #include "frontend/side_outputs.h"
 
-#include "report/report.h"
-#include "frontend/settings.h"
 #include "platform/platform.h"
-#include "sinks/delay_chart.h"
-#include "transitions/group_log.h"
-#include "sinks/transition_csv.h"
-
-#include <memory>
 
 namespace qv {
 
-namespace {
-
-std::unique_ptr<TransitionCsv> csvFile;
-std::unique_ptr<DelayChart> delayChart;
-
 // Two names for one file would truncate the log or interleave two writers.
-void refuseSameFile(const char* what, const std::string& path, const char* otherName,
-                    const char* other) {
-    if (!other || !sameFile(path.c_str(), other))
-        return;
-    consolePrintf("%s file %s is the %s file\n", what, path.c_str(), otherName);
-    throw ProgramExit{1};
+void SideOutputs::refuseSameFile(const char* what, const std::string& path, const char* otherName,
+                                 const char* other) {
+    if (other && sameFile(path.c_str(), other))
+        fatal(console_, "%s file %s is the %s file\n", what, path.c_str(), otherName);
 }
 
-void refuseKnownFiles(const char* what, const std::string& path, const char* logArgument) {
-    refuseSameFile(what, path, "log", settings.multiFile ? nullptr : logArgument);
+void SideOutputs::refuseKnownFiles(const char* what, const std::string& path,
+                                   const char* logArgument, const TextFileWriter* outputFile) {
+    refuseSameFile(what, path, "log", settings_.multiFile ? nullptr : logArgument);
     refuseSameFile(what, path, "output", outputFile ? outputFile->path().c_str() : nullptr);
 }
 
-void openCsv(const char* logArgument) {
-    refuseKnownFiles("CSV", settings.csvPath, logArgument);
-    auto csv = std::make_unique<TransitionCsv>(settings.csvPath);
-    if (!csv->isOpen()) {
-        consolePrintf("Error opening %s\n", settings.csvPath.c_str());
-        throw ProgramExit{1};
-    }
-    csvFile = std::move(csv);
-    addTransitionObserver(*csvFile);
+void SideOutputs::openCsv(const char* logArgument, const TextFileWriter* outputFile) {
+    refuseKnownFiles("CSV", settings_.csvPath, logArgument, outputFile);
+    auto csv = std::make_unique<TransitionCsv>(settings_.csvPath);
+    if (!csv->isOpen())
+        fatal(console_, "Error opening %s\n", settings_.csvPath.c_str());
+    csv_ = std::move(csv);
 }
 
-void writeChart() {
-    TextFileWriter file(settings.plotPath.c_str());
-    if (!file.isOpen()) {
-        consolePrintf("Error opening %s\n", settings.plotPath.c_str());
-        throw ProgramExit{1};
-    }
-    delayChart->write(file);
-    if (!file.close()) {
-        consolePrintf("Error writing %s\n", settings.plotPath.c_str());
-        throw ProgramExit{1};
-    }
+void SideOutputs::writeChart() {
+    TextFileWriter file(settings_.plotPath.c_str());
+    if (!file.isOpen())
+        fatal(console_, "Error opening %s\n", settings_.plotPath.c_str());
+    chart_->write(file);
+    if (!file.close())
+        fatal(console_, "Error writing %s\n", settings_.plotPath.c_str());
 }
 
-} // namespace
-
-void openSideOutputs(const char* logArgument) {
-    if (settings.analyzeMode != AnalyzeMode::RouterTakes)
+void SideOutputs::open(const char* logArgument, const TextFileWriter* outputFile) {
+    if (settings_.analyzeMode != AnalyzeMode::RouterTakes)
         return;
-    if (settings.csvEnabled)
-        openCsv(logArgument);
-    if (settings.plotEnabled) {
-        refuseKnownFiles("Chart", settings.plotPath, logArgument);
-        refuseSameFile("Chart", settings.plotPath, "CSV",
-                       csvFile ? csvFile->path().c_str() : nullptr);
-        delayChart = std::make_unique<DelayChart>();
-        addTransitionObserver(*delayChart);
+    if (settings_.csvEnabled)
+        openCsv(logArgument, outputFile);
+    if (settings_.plotEnabled) {
+        refuseKnownFiles("Chart", settings_.plotPath, logArgument, outputFile);
+        refuseSameFile("Chart", settings_.plotPath, "CSV", csv_ ? csv_->path().c_str() : nullptr);
+        chart_ = std::make_unique<DelayChart>();
     }
 }
 
-bool isSideOutput(const char* path) {
-    return (csvFile && sameFile(path, csvFile->path().c_str())) ||
-           (delayChart && sameFile(path, settings.plotPath.c_str()));
+void SideOutputs::attach(GroupLog& groupLog) {
+    if (csv_)
+        groupLog.add(*csv_);
+    if (chart_)
+        groupLog.add(*chart_);
 }
 
-void finishSideOutputs() {
-    clearTransitionObservers();
-    if (csvFile) {
-        const bool ok = csvFile->close();
-        csvFile.reset();
-        if (!ok) {
-            consolePrintf("Error writing %s\n", settings.csvPath.c_str());
-            throw ProgramExit{1};
-        }
+bool SideOutputs::isSideOutput(const char* path) const {
+    return (csv_ && sameFile(path, csv_->path().c_str())) ||
+           (chart_ && sameFile(path, settings_.plotPath.c_str()));
+}
+
+void SideOutputs::finish() {
+    if (csv_) {
+        const bool ok = csv_->close();
+        csv_.reset();
+        if (!ok)
+            fatal(console_, "Error writing %s\n", settings_.csvPath.c_str());
     }
-    if (delayChart) {
+    if (chart_) {
         writeChart();
-        delayChart.reset();
+        chart_.reset();
     }
 }
 
-void abandonSideOutputs() {
-    clearTransitionObservers();
-    csvFile.reset();
-    delayChart.reset();
+void SideOutputs::abandon() {
+    csv_.reset();
+    chart_.reset();
 }
 
 } // namespace qv

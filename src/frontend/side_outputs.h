@@ -2,20 +2,51 @@
 // the delay chart (/plot). In the other modes neither file is touched.
 #pragma once
 
+#include "frontend/settings.h"
+#include "platform/text_writer.h"
+#include "report/report.h"
+#include "sinks/delay_chart.h"
+#include "sinks/transition_csv.h"
+#include "transitions/group_log.h"
+
+#include <memory>
+
 namespace qv {
 
-/// Start-up, right after the output file: creates the CSV and attaches the
-/// collectors. A path that names the log, the output file or the other side
-/// output ends the run before anything is truncated.
-void openSideOutputs(const char* logArgument);
+class SideOutputs {
+  public:
+    SideOutputs(const RunSettings& settings, Console& console)
+        : settings_(settings), console_(console) {}
 
-/// True when `path` is the CSV or the chart, which a pattern run skips.
-bool isSideOutput(const char* path);
+    /// Start-up, right after the output file: creates the CSV and the chart's
+    /// collector. A path that names the log, the output file or the other
+    /// side output ends the run before anything is truncated.
+    void open(const char* logArgument, const TextFileWriter* outputFile);
 
-/// End of a normal run: closes the CSV and writes the chart.
-void finishSideOutputs();
+    /// Hands every timed group to the open side outputs.
+    void attach(GroupLog& groupLog);
 
-/// A fatal exit: the CSV keeps the rows written so far; no chart is written.
-void abandonSideOutputs();
+    /// True when `path` is the CSV or the chart, which a pattern run skips.
+    bool isSideOutput(const char* path) const;
+
+    /// End of a normal run: closes the CSV and writes the chart.
+    void finish();
+
+    /// A fatal exit: the CSV keeps the rows written so far; no chart is written.
+    void abandon();
+
+  private:
+    void openCsv(const char* logArgument, const TextFileWriter* outputFile);
+    void refuseSameFile(const char* what, const std::string& path, const char* otherName,
+                        const char* other);
+    void refuseKnownFiles(const char* what, const std::string& path, const char* logArgument,
+                          const TextFileWriter* outputFile);
+    void writeChart();
+
+    const RunSettings& settings_;
+    Console& console_;
+    std::unique_ptr<TransitionCsv> csv_;
+    std::unique_ptr<DelayChart> chart_;
+};
 
 } // namespace qv

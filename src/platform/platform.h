@@ -20,6 +20,9 @@ std::FILE* openForRead(const char* path);
 /// conversion is done by TextFileWriter. Returns nullptr on failure.
 std::FILE* openForWrite(const char* path);
 
+/// True when the open file is a directory (or cannot be examined).
+bool isDirectory(std::FILE* file);
+
 /// True when both paths exist and name the same file (device and inode on
 /// POSIX, volume and file index on Windows), whatever their spelling.
 bool sameFile(const char* a, const char* b);

@@ -3,18 +3,12 @@
 #include "platform/platform.h"
 
 #include <cstdarg>
-#include <cstdio>
 
 namespace qv {
 
-TextFileWriter* outputFile = nullptr;
-
 namespace {
 
-std::string formatBuffer;
-std::FILE* console = stdout;
-
-void vformatInto(std::string& into, const char* fmt, std::va_list args) {
+void vappend(std::string& into, const char* fmt, std::va_list args) {
     std::va_list copy;
     va_copy(copy, args);
     char small[512];
@@ -32,85 +26,95 @@ void vformatInto(std::string& into, const char* fmt, std::va_list args) {
     into.resize(old + static_cast<std::size_t>(n));
 }
 
-} // namespace
-
-void initConsole() {
-    if (!consoleIsTerminal())
-        std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
-}
-
-void consoleWrite(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), console);
-}
-
-void setConsoleStream(std::FILE* stream) {
-    console = stream ? stream : stdout;
-}
-
-void consoleFlush() {
-    std::fflush(console);
-}
-
-bool consoleFailed() {
-    return std::ferror(console) != 0;
-}
-
-namespace {
-
-// Formats into the shared buffer; the view lasts until the next call.
-std::string_view vformatText(const char* fmt, std::va_list args) {
-    formatBuffer.clear();
-    vformatInto(formatBuffer, fmt, args);
-    return formatBuffer;
+// Formats into `buffer`, emptied first; the view lasts until the next use.
+std::string_view vformat(std::string& buffer, const char* fmt, std::va_list args) {
+    buffer.clear();
+    vappend(buffer, fmt, args);
+    return buffer;
 }
 
 } // namespace
 
-std::string_view formatText(const char* fmt, ...) {
+void appendPrintf(std::string& into, const char* fmt, ...) {
     std::va_list args;
     va_start(args, fmt);
-    const std::string_view text = vformatText(fmt, args);
+    vappend(into, fmt, args);
+    va_end(args);
+}
+
+void bufferStandardOutput() {
+    // glibc ignores the size when no buffer is given, and writes 4 KiB at a
+    // time; a report of many megabytes wants fewer, bigger writes.
+    static char buffer[std::size_t{1} << 16];
+    if (!consoleIsTerminal())
+        std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+}
+
+void Console::write(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stream_);
+}
+
+void Console::printf(const char* fmt, ...) {
+    std::va_list args;
+    va_start(args, fmt);
+    write(vformat(buffer_, fmt, args));
+    va_end(args);
+}
+
+std::string_view Console::format(const char* fmt, ...) {
+    std::va_list args;
+    va_start(args, fmt);
+    const std::string_view text = vformat(buffer_, fmt, args);
     va_end(args);
     return text;
 }
 
-void consolePrintf(const char* fmt, ...) {
-    std::va_list args;
-    va_start(args, fmt);
-    consoleWrite(vformatText(fmt, args));
-    va_end(args);
+void Console::flush() {
+    std::fflush(stream_);
 }
 
-void reportPrintf(TextFileWriter* out, const char* fmt, ...) {
-    std::va_list args;
-    va_start(args, fmt);
-    const std::string_view text = vformatText(fmt, args);
-    va_end(args);
-    consoleWrite(text);
-    if (out)
-        out->write(text);
-}
-
-void filePrintf(TextFileWriter* out, const char* fmt, ...) {
-    if (!out)
-        return;
-    std::va_list args;
-    va_start(args, fmt);
-    out->write(vformatText(fmt, args));
-    va_end(args);
+bool Console::failed() const {
+    return std::ferror(stream_) != 0;
 }
 
 void ReportBlock::add(const char* fmt, ...) {
     std::va_list args;
     va_start(args, fmt);
-    vformatInto(text_, fmt, args);
+    vappend(text_, fmt, args);
     va_end(args);
 }
 
-void ReportBlock::emit(TextFileWriter* out) const {
-    consoleWrite(text_);
-    if (out)
-        out->write(text_);
+void Report::print(const char* fmt, ...) {
+    std::va_list args;
+    va_start(args, fmt);
+    const std::string_view text = vformat(buffer_, fmt, args);
+    va_end(args);
+    write(text);
+}
+
+void Report::printToFile(const char* fmt, ...) {
+    if (!file_)
+        return;
+    std::va_list args;
+    va_start(args, fmt);
+    file_->write(vformat(buffer_, fmt, args));
+    va_end(args);
+}
+
+void Report::write(std::string_view text) {
+    console_.write(text);
+    if (file_)
+        file_->write(text);
+}
+
+void fatal(Console& console, const char* fmt, ...) {
+    std::va_list args;
+    va_start(args, fmt);
+    std::string text;
+    vappend(text, fmt, args);
+    va_end(args);
+    console.write(text);
+    throw ProgramExit{1};
 }
 
 } // namespace qv

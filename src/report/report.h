@@ -1,5 +1,6 @@
 // Dual output: every report line goes to the console first and then, when
-// the output file is open, the same text to the file.
+// the output file is open, the same text to the file. The run owns the
+// console and the report and hands them down to whatever prints.
 #pragma once
 
 #include "platform/text_writer.h"
@@ -19,27 +20,33 @@
 
 namespace qv {
 
-/// The open output file of the run, or nullptr.
-extern TextFileWriter* outputFile;
+/// Appends printf-style text to `into`.
+void appendPrintf(std::string& into, const char* fmt, ...) QV_PRINTF(2, 3);
 
-/// Sets up standard output: fully buffered unless it is a terminal.
-void initConsole();
-void consoleWrite(std::string_view text);
-/// Sends console text to `stream` instead of standard output (tests, fuzzing).
-void setConsoleStream(std::FILE* stream);
-void consoleFlush();
-/// True once a write to the console has failed (a full disk, a closed pipe).
-bool consoleFailed();
+/// Gives standard output a real buffer of its own unless it is a terminal.
+void bufferStandardOutput();
 
-/// printf into a reused buffer; the view lasts until the next call.
-std::string_view formatText(const char* fmt, ...) QV_PRINTF(1, 2);
+/// The console: standard output in a run, any stream in tests and fuzzing.
+class Console {
+  public:
+    explicit Console(std::FILE* stream = stdout) : stream_(stream) {}
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
 
-/// Console only.
-void consolePrintf(const char* fmt, ...) QV_PRINTF(1, 2);
-/// Console, then `out` when it is not null.
-void reportPrintf(TextFileWriter* out, const char* fmt, ...) QV_PRINTF(2, 3);
-/// `out` only, when it is not null.
-void filePrintf(TextFileWriter* out, const char* fmt, ...) QV_PRINTF(2, 3);
+    void write(std::string_view text);
+    void printf(const char* fmt, ...) QV_PRINTF(2, 3);
+    void flush();
+    /// True once a write has failed (a full disk, a closed pipe).
+    bool failed() const;
+
+    /// printf into a buffer reused from call to call; the view lasts until
+    /// the next call.
+    std::string_view format(const char* fmt, ...) QV_PRINTF(2, 3);
+
+  private:
+    std::FILE* stream_;
+    std::string buffer_;
+};
 
 /// A block of rows that goes whole to the console and then whole to a file.
 class ReportBlock {
@@ -47,16 +54,42 @@ class ReportBlock {
     void add(const char* fmt, ...) QV_PRINTF(2, 3);
     const std::string& text() const { return text_; }
     void clear() { text_.clear(); }
-    /// The whole block to the console, then the whole block to `out` if set.
-    void emit(TextFileWriter* out) const;
 
   private:
     std::string text_;
+};
+
+/// The console and the output file of a run (or no file).
+class Report {
+  public:
+    Report(Console& console, TextFileWriter* file) : console_(console), file_(file) {}
+    Report(const Report&) = delete;
+    Report& operator=(const Report&) = delete;
+
+    Console& console() { return console_; }
+    TextFileWriter* file() { return file_; }
+
+    /// Console, then the file.
+    void print(const char* fmt, ...) QV_PRINTF(2, 3);
+    /// The file only, when there is one.
+    void printToFile(const char* fmt, ...) QV_PRINTF(2, 3);
+    /// The same text to the console, then to the file.
+    void write(std::string_view text);
+    /// The whole block to the console, then the whole block to the file.
+    void emit(const ReportBlock& block) { write(block.text()); }
+
+  private:
+    Console& console_;
+    TextFileWriter* file_;
+    std::string buffer_;
 };
 
 /// Thrown to end the program with an exit code after the output is closed.
 struct ProgramExit {
     int code;
 };
+
+/// Prints a fatal message on the console and ends the run with exit code 1.
+[[noreturn]] void fatal(Console& console, const char* fmt, ...) QV_PRINTF(2, 3);
 
 } // namespace qv

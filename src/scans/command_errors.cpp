@@ -1,8 +1,6 @@
-#include "report/report.h"
+#include "scans/line_scans.h"
 #include "search/block_search.h"
 #include "search/line_match.h"
-#include "scans/line_scans.h"
-#include "transitions/analysis_state.h"
 
 namespace qv {
 
@@ -19,30 +17,31 @@ std::int32_t readDelta(std::string_view line) {
 
 } // namespace
 
-void scanCommandErrors(LineReader& logFile, TextFileWriter* out, int summaryMode) {
+void scanCommandErrors(LineReader& logFile, Report& report, const LineScanOptions& options,
+                       std::int64_t& lineCount) {
     std::int64_t errorCount = 0;
     std::int64_t deltaSum = 0;
     float deltaSumReal = 0.0f; // single precision on purpose: its drift is part of the report
     constexpr std::string_view kMarker = "CMD-ERROR on TC";
     const NeedleSet marker{kMarker};
-    ReadFilter reads(logFile, fileStats.lineCount);
+    ReadFilter reads(logFile, lineCount);
     std::string_view line;
     while (reads.next(line, marker)) {
         ++errorCount;
         const std::int32_t delta = readDelta(line);
         deltaSum += delta;
         deltaSumReal = deltaSumReal + static_cast<float>(delta);
-        if (summaryMode == 0)
-            reportPrintf(out, "Delta was %8d frames\n", delta >> 1);
+        if (options.summaryMode == 0)
+            report.print("Delta was %8d frames\n", delta >> 1);
     }
-    reportPrintf(out, "total command errors is %8lld\n", static_cast<long long>(errorCount));
+    report.print("total command errors is %8lld\n", static_cast<long long>(errorCount));
     if (errorCount == 0)
         return;
     const std::int64_t average = (deltaSum / errorCount) >> 1;
-    reportPrintf(out, "Average Delta was %4lld frames\n", static_cast<long long>(average));
+    report.print("Average Delta was %4lld frames\n", static_cast<long long>(average));
     const double realAverage =
         static_cast<double>(deltaSumReal) / static_cast<double>(errorCount) / 2.0;
-    reportPrintf(out, "Average Delta was %4f frames\n", realAverage);
+    report.print("Average Delta was %4f frames\n", realAverage);
 }
 
 } // namespace qv

@@ -8,8 +8,8 @@
 namespace qv {
 
 // Room for the longest pending tail the block search leaves behind.
-LineReader::LineReader(std::FILE* file, std::size_t maxRead, std::size_t bufferSize)
-    : file_(file), maxRead_(maxRead), capacity_(std::max(bufferSize, 4 * (maxRead + 1))),
+LineReader::LineReader(ByteSource& source, std::size_t maxRead, std::size_t bufferSize)
+    : source_(source), maxRead_(maxRead), capacity_(std::max(bufferSize, 4 * (maxRead + 1))),
       buffer_(new char[capacity_]), aheadRoom_((2 * (maxRead + 1) + 63) / 64 * 64) {}
 
 void LineReader::readAhead() {
@@ -18,7 +18,7 @@ void LineReader::readAhead() {
         std::thread::hardware_concurrency() < 2)
         return;
     try {
-        ahead_ = std::make_unique<ReadAhead>(file_, capacity_, capacity_ - aheadRoom_);
+        ahead_ = std::make_unique<ReadAhead>(source_, capacity_, capacity_ - aheadRoom_);
     } catch (const std::exception&) {
         // No thread (or no memory) to spare: read in this thread as ever.
     }
@@ -103,9 +103,9 @@ bool LineReader::fill() {
     if (atEnd_ || end_ == capacity_)
         return false;
     char* chunk = buffer_.get() + end_;
-    std::size_t n = std::fread(chunk, 1, capacity_ - end_, file_);
+    const std::size_t n = source_.read(chunk, capacity_ - end_);
     if (n == 0) {
-        readError_ = std::ferror(file_) != 0;
+        readError_ = source_.failed();
         atEnd_ = true;
         return false;
     }

@@ -8,11 +8,11 @@
 // line searchable in place by the block search, without a conversion pass.
 #pragma once
 
+#include "platform/byte_source.h"
 #include "search/read_ahead.h"
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdio>
 #include <memory>
 #include <string_view>
 
@@ -25,8 +25,8 @@ inline constexpr std::size_t kReadBufferSize = std::size_t{1} << 18;
 
 class LineReader {
   public:
-    /// Reads from `file` (opened in binary mode); does not own or close it.
-    explicit LineReader(std::FILE* file, std::size_t maxRead = kLogReadMax,
+    /// Reads from `source`, which must outlive the reader.
+    explicit LineReader(ByteSource& source, std::size_t maxRead = kLogReadMax,
                         std::size_t bufferSize = kReadBufferSize);
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
@@ -38,6 +38,7 @@ class LineReader {
     /// From now on a helper thread reads the file one chunk ahead. Only
     /// before the first read, and only for a file whose reads cannot block
     /// (a regular file): the thread may read past where the input ends.
+    /// The source is then read on the helper thread only.
     /// Nothing changes on a machine with a single processor.
     void readAhead();
 
@@ -78,7 +79,7 @@ class LineReader {
     bool fillFromChunk();
     char* findNewline(char* start) const;
 
-    std::FILE* file_;
+    ByteSource& source_;
     std::size_t maxRead_;
     std::size_t capacity_;
     std::unique_ptr<char[]> buffer_;

@@ -15,8 +15,8 @@ namespace {
 constexpr std::chrono::microseconds kSpinTime{200};
 }
 
-ReadAhead::ReadAhead(std::FILE* file, std::size_t bufferSize, std::size_t chunkSize)
-    : file_(file), chunkSize_(chunkSize), chunkAt_(bufferSize - chunkSize),
+ReadAhead::ReadAhead(ByteSource& source, std::size_t bufferSize, std::size_t chunkSize)
+    : source_(source), chunkSize_(chunkSize), chunkAt_(bufferSize - chunkSize),
       buffer_(new char[bufferSize]), thread_([this] { run(); }) {}
 
 ReadAhead::~ReadAhead() {
@@ -65,8 +65,8 @@ void ReadAhead::run() {
         await([this] { return reading_.load(std::memory_order_acquire) || quit_.load(); });
         if (quit_.load())
             return;
-        const std::size_t size = std::fread(buffer_.get() + chunkAt_, 1, chunkSize_, file_);
-        chunk_ = {size, size == 0 && std::ferror(file_) != 0};
+        const std::size_t size = source_.read(buffer_.get() + chunkAt_, chunkSize_);
+        chunk_ = {size, size == 0 && source_.failed()};
         setReading(false);
     }
 }

@@ -2,10 +2,11 @@
 // copy of the next chunk overlaps the work on the current one.
 #pragma once
 
+#include "platform/byte_source.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -14,18 +15,18 @@ namespace qv {
 
 class ReadAhead {
   public:
-    /// Reads chunks of up to `chunkSize` bytes from `file` into a buffer of
+    /// Reads chunks of up to `chunkSize` bytes from `source` into a buffer of
     /// `bufferSize` bytes, each at offset bufferSize - chunkSize. The first
-    /// read starts at once. Nothing else may use `file` until destruction.
-    ReadAhead(std::FILE* file, std::size_t bufferSize, std::size_t chunkSize);
+    /// read starts at once. Nothing else may use `source` until destruction.
+    ReadAhead(ByteSource& source, std::size_t bufferSize, std::size_t chunkSize);
     /// Waits for a read under way, then stops the thread.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
     struct Chunk {
-        std::size_t size; // 0: the end of the file, or an error
-        bool error;       // the file's error flag once `size` is 0
+        std::size_t size; // 0: the end of the input, or an error
+        bool error;       // the source failed, once `size` is 0
     };
     /// Waits for the read under way. Its bytes stay in `buffer()` until
     /// `next` is called.
@@ -41,7 +42,7 @@ class ReadAhead {
     template <class Done> void await(Done done);
     void setReading(bool reading);
 
-    std::FILE* file_;
+    ByteSource& source_;
     std::size_t chunkSize_;
     std::size_t chunkAt_;
     std::unique_ptr<char[]> buffer_;

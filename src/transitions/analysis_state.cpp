@@ -1,6 +1,6 @@
 #include "transitions/analysis_state.h"
 
-#include "report/report.h"
+#include "transitions/transitions.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,9 +10,6 @@ namespace qv {
 const char* const lineKindNames[kLineKindCount] = {"START",     "XFER",    "REV_BUS",  "DONE",
                                                    "DEBUG_RTR", "REV_BLK", "ROUTER_01"};
 
-FileStats fileStats;
-TransitionGroup transitionGroup;
-
 void GroupSlot::store(std::string_view line, std::int64_t number) {
     length = std::min(line.size(), kSlotTextSize - 1);
     std::memcpy(text, line.data(), length);
@@ -20,22 +17,23 @@ void GroupSlot::store(std::string_view line, std::int64_t number) {
     lineNumber = number;
 }
 
-void resetFileStats() {
-    fileStats = FileStats{};
+void resetFileStats(TransitionAnalysis& analysis) {
+    analysis.fileStats = FileStats{};
 }
 
-void reportMissingLines(int summaryMode) {
-    ++fileStats.blockErrorCount;
+void reportMissingLines(TransitionAnalysis& analysis, int summaryMode) {
+    FileStats& stats = analysis.fileStats;
+    ++stats.blockErrorCount;
     if (summaryMode != 0) {
-        if (fileStats.blockErrorReported == 0) {
-            fileStats.blockErrorReported = 1;
-            reportPrintf(outputFile, "*** Transition block Error ***\n");
+        if (stats.blockErrorReported == 0) {
+            stats.blockErrorReported = 1;
+            analysis.report.print("*** Transition block Error ***\n");
         }
         return;
     }
     for (int kind = 0; kind < kLineKindCount; ++kind) {
-        if (transitionGroup.lineMask & (1u << kind))
-            reportPrintf(outputFile, "Line %s not detected\n", lineKindNames[kind]);
+        if (analysis.transitionGroup.lineMask & (1u << kind))
+            analysis.report.print("Line %s not detected\n", lineKindNames[kind]);
     }
 }
 

@@ -1,6 +1,7 @@
 // Per-file counters, the three delay statistics and the one transition group
 // being assembled. FileStats is reset before every log file; the group is
-// never cleared and carries over from group to group and file to file.
+// never cleared and carries over from group to group and file to file. The
+// run owns both (see TransitionAnalysis in transitions.h).
 #pragma once
 
 #include <cstddef>
@@ -69,15 +70,5 @@ struct TransitionGroup {
     std::uint32_t lineMask = 0;
     GroupSlot slots[kSlotCount];
 };
-
-extern FileStats fileStats;
-extern TransitionGroup transitionGroup;
-
-/// Zeroes the counters and resets the statistics; leaves the group alone.
-void resetFileStats();
-
-/// Counts a broken group and reports it: with a non-zero flag the once-per-
-/// file banner, with 0 one "not detected" line per awaited kind.
-void reportMissingLines(int summaryMode);
 
 } // namespace qv

@@ -1,6 +1,5 @@
 #include "transitions/group_log.h"
 
-#include "transitions/analysis_state.h"
 #include "transitions/group_timing.h"
 
 #include <vector>
@@ -9,34 +8,20 @@ namespace qv {
 
 namespace {
 
-std::vector<TransitionObserver*>& observers() {
-    static std::vector<TransitionObserver*> list;
-    return list;
-}
-
 FileSummaryFigures::Delay summaryDelay(const DeltaStat& stat, std::int64_t transitions) {
     return {stat.min, stat.max, transitions > 0 ? deltaAverage(stat, transitions) : 0};
 }
 
 } // namespace
 
-void addTransitionObserver(TransitionObserver& observer) {
-    observers().push_back(&observer);
-}
-
-void clearTransitionObservers() {
-    observers().clear();
-}
-
-void beginTransitionFile(std::string_view name) {
-    for (TransitionObserver* observer : observers())
+void GroupLog::beginFile(std::string_view name) {
+    for (TransitionObserver* observer : observers_)
         observer->beginFile(name);
 }
 
-void endTransitionFile() {
-    if (observers().empty())
+void GroupLog::endFile(const FileStats& s) {
+    if (observers_.empty())
         return;
-    const FileStats& s = fileStats;
     FileSummaryFigures figures;
     figures.lines = s.lineCount;
     figures.transitions = s.transitionCount;
@@ -45,15 +30,15 @@ void endTransitionFile() {
     figures.delays[0] = summaryDelay(s.Rev2Router, s.transitionCount);
     figures.delays[1] = summaryDelay(s.RtrCmd2Status, s.transitionCount);
     figures.delays[2] = summaryDelay(s.RtrCmd2MX, s.transitionCount);
-    for (TransitionObserver* observer : observers())
+    for (TransitionObserver* observer : observers_)
         observer->endFile(figures);
 }
 
-void logTimedGroup(bool fade, std::int64_t groupNumber, const std::int64_t (&delays)[kDelayCount],
-                   bool reported, int sniffSeen) {
-    if (observers().empty())
+void GroupLog::timedGroup(const TransitionGroup& group, bool fade, std::int64_t groupNumber,
+                          const std::int64_t (&delays)[kDelayCount], bool reported, int sniffSeen) {
+    if (observers_.empty())
         return;
-    const GroupSlot* slots = transitionGroup.slots;
+    const GroupSlot* slots = group.slots;
     // A mix opens with its XFER line; the START slot then holds an older fade.
     const GroupSlot& opening = slots[fade ? START : XFER];
     const std::int32_t raw = readTimecode(opening);
@@ -68,13 +53,13 @@ void logTimedGroup(bool fade, std::int64_t groupNumber, const std::int64_t (&del
     for (int d = 0; d < kDelayCount; ++d)
         record.delays[d] = delays[d];
     record.startSound = !timecodeMisread(opening);
-    const DelaySoundness sound = delaySoundness(fade ? GroupType::Fade : GroupType::Mix);
+    const DelaySoundness sound = delaySoundness(group, fade ? GroupType::Fade : GroupType::Mix);
     record.delaySound[0] = sound.rev2Router;
     record.delaySound[1] = sound.rtrCmd2Status;
     record.delaySound[2] = sound.rtrCmd2MX;
     record.sniffSeen = sniffSeen != 0;
     record.reported = reported;
-    for (TransitionObserver* observer : observers())
+    for (TransitionObserver* observer : observers_)
         observer->group(record);
 }
 

@@ -3,8 +3,11 @@
 // the runner call the hooks; with no observer attached they cost one test.
 #pragma once
 
+#include "transitions/analysis_state.h"
+
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace qv {
 
@@ -46,17 +49,24 @@ class TransitionObserver {
     virtual void endFile(const FileSummaryFigures& summary) = 0;
 };
 
-void addTransitionObserver(TransitionObserver& observer);
-void clearTransitionObservers();
+/// The observers of one run, in the order they were added.
+class GroupLog {
+  public:
+    void add(TransitionObserver& observer) { observers_.push_back(&observer); }
+    void clear() { observers_.clear(); }
 
-/// The runner, around each ROUTER TAKES file: `name` as its banner shows it.
-void beginTransitionFile(std::string_view name);
-/// The runner, after the run summary: hands on the figures of fileStats.
-void endTransitionFile();
+    /// The runner, around each ROUTER TAKES file: `name` as its banner shows it.
+    void beginFile(std::string_view name);
+    /// The runner, after the run summary: hands on the file's figures.
+    void endFile(const FileStats& stats);
 
-/// Group timing, once per group handed to it, with the delays it folded in
-/// and its report decision; the rest is read from the stored slots.
-void logTimedGroup(bool fade, std::int64_t groupNumber, const std::int64_t (&delays)[kDelayCount],
-                   bool reported, int sniffSeen);
+    /// Group timing, once per group handed to it, with the delays it folded
+    /// in and its report decision; the rest is read from the stored slots.
+    void timedGroup(const TransitionGroup& group, bool fade, std::int64_t groupNumber,
+                    const std::int64_t (&delays)[kDelayCount], bool reported, int sniffSeen);
+
+  private:
+    std::vector<TransitionObserver*> observers_;
+};
 
 } // namespace qv

@@ -1,8 +1,6 @@
 #include "transitions/group_timing.h"
 
-#include "report/report.h"
 #include "search/line_match.h"
-#include "transitions/group_log.h"
 
 namespace qv {
 
@@ -48,15 +46,15 @@ struct SlotTime {
     long long line;
 };
 
-SlotTime slotTime(LineKind slot) {
-    const GroupSlot& stored = transitionGroup.slots[slot];
+SlotTime slotTime(const TransitionGroup& group, LineKind slot) {
+    const GroupSlot& stored = group.slots[slot];
     const std::int32_t raw = readTimecode(stored);
     return {timecodeToFields(raw), static_cast<std::uint32_t>(raw),
             static_cast<long long>(stored.lineNumber)};
 }
 
-std::int64_t fieldsOf(LineKind slot) {
-    return slotTime(slot).fields;
+std::int64_t fieldsOf(const TransitionGroup& group, LineKind slot) {
+    return slotTime(group, slot).fields;
 }
 
 // True when the delta set a new minimum or maximum; equal values do not.
@@ -75,11 +73,11 @@ bool foldDelta(DeltaStat& stat, std::int64_t delta) {
 }
 
 // Every statistic is folded in; the result says whether to report the group.
-bool updateStatistics(const GroupDelays& delays) {
+bool updateStatistics(FileStats& stats, const GroupDelays& delays) {
     bool report = delays.rev2Router < 0;
-    report |= foldDelta(fileStats.Rev2Router, delays.rev2Router);
-    report |= foldDelta(fileStats.RtrCmd2Status, delays.rtrCmd2Status);
-    report |= foldDelta(fileStats.RtrCmd2MX, delays.rtrCmd2MX);
+    report |= foldDelta(stats.Rev2Router, delays.rev2Router);
+    report |= foldDelta(stats.RtrCmd2Status, delays.rtrCmd2Status);
+    report |= foldDelta(stats.RtrCmd2MX, delays.rtrCmd2MX);
     return report;
 }
 
@@ -88,24 +86,23 @@ const char* sniffText(int sniffSeen) {
 }
 
 // XFER, RTR1, RBLK (fade only), DONE and DBRTR rows.
-void addSlotRows(ReportBlock& block, GroupType type) {
-    SlotTime t = slotTime(XFER);
+void addSlotRows(ReportBlock& block, const TransitionGroup& group, GroupType type) {
+    SlotTime t = slotTime(group, XFER);
     block.add("             XFER  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
-    t = slotTime(ROUTER_01);
+    t = slotTime(group, ROUTER_01);
     block.add("             RTR1  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
     if (type == GroupType::Fade) {
-        t = slotTime(REV_BLK);
+        t = slotTime(group, REV_BLK);
         block.add("             RBLK  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
     }
-    t = slotTime(DONE);
+    t = slotTime(group, DONE);
     block.add("             DONE  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
-    t = slotTime(DEBUG_RTR);
+    t = slotTime(group, DEBUG_RTR);
     block.add("             DBRTR Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
 }
 
 // The file's running statistics, this group included.
-void addStatisticsRows(ReportBlock& block) {
-    const FileStats& s = fileStats;
+void addStatisticsRows(ReportBlock& block, const FileStats& s) {
     block.add("             MIN DELTA     %8lld         \n",
               static_cast<long long>(s.Rev2Router.min));
     block.add("             MAX DELTA     %8lld         \n",
@@ -124,81 +121,82 @@ void addSniffRow(ReportBlock& block, int sniffSeen) {
     block.add("             SNIFF STATUS  %8.8s     \n", sniffText(sniffSeen));
 }
 
-// Reused between reports so that a report allocates only while it grows.
-ReportBlock& reportBlock() {
-    static ReportBlock block;
+void printFadeReport(TransitionAnalysis& analysis, std::int64_t groupNumber, int sniffSeen) {
+    ReportBlock& block = analysis.block;
     block.clear();
-    return block;
-}
-
-void printFadeReport(std::int64_t groupNumber, int sniffSeen) {
-    ReportBlock& block = reportBlock();
-    const SlotTime start = slotTime(START);
+    const SlotTime start = slotTime(analysis.transitionGroup, START);
     block.add("GRP %8lld START Time is %8d tc %08x line %8lld\n",
               static_cast<long long>(groupNumber), start.fields, start.raw, start.line);
-    addSlotRows(block, GroupType::Fade);
-    addStatisticsRows(block);
+    addSlotRows(block, analysis.transitionGroup, GroupType::Fade);
+    addStatisticsRows(block, analysis.fileStats);
     addSniffRow(block, sniffSeen);
-    block.emit(outputFile);
+    analysis.report.emit(block);
 }
 
 // A mix group never fills the START slot, so its opening row shows its own
 // opening line (the XFER slot) rather than a stale fade.
-void printMixReport(std::int64_t groupNumber, int sniffSeen) {
-    ReportBlock& block = reportBlock();
-    const SlotTime opening = slotTime(XFER);
+void printMixReport(TransitionAnalysis& analysis, std::int64_t groupNumber, int sniffSeen) {
+    ReportBlock& block = analysis.block;
+    block.clear();
+    const SlotTime opening = slotTime(analysis.transitionGroup, XFER);
     block.add("MIX GRP %4lld START Time is %8d tc %08x line %8lld\n",
               static_cast<long long>(groupNumber), opening.fields, opening.raw, opening.line);
-    addSlotRows(block, GroupType::Mix);
-    addStatisticsRows(block);
-    static ReportBlock sniffRow;
+    addSlotRows(block, analysis.transitionGroup, GroupType::Mix);
+    addStatisticsRows(block, analysis.fileStats);
+    ReportBlock& sniffRow = analysis.sniffRow;
     sniffRow.clear();
     addSniffRow(sniffRow, sniffSeen);
-    consoleWrite(block.text());
-    consoleWrite(sniffRow.text());
-    if (!outputFile)
+    Console& console = analysis.report.console();
+    console.write(block.text());
+    console.write(sniffRow.text());
+    TextFileWriter* file = analysis.report.file();
+    if (!file)
         return;
-    outputFile->write(block.text());
-    filePrintf(outputFile, "             SNIFF STATUS  %s          \n", sniffText(sniffSeen));
-    outputFile->write(sniffRow.text());
+    file->write(block.text());
+    analysis.report.printToFile("             SNIFF STATUS  %s          \n", sniffText(sniffSeen));
+    file->write(sniffRow.text());
 }
 
-void analyzeGroup(GroupType type, std::int64_t groupNumber, int summaryMode, int sniffSeen) {
-    const GroupDelays d = computeGroupDelays(type);
-    const bool report = updateStatistics(d);
-    logTimedGroup(type == GroupType::Fade, groupNumber,
-                  {d.rev2Router, d.rtrCmd2Status, d.rtrCmd2MX}, report, sniffSeen);
+void analyzeGroup(TransitionAnalysis& analysis, GroupType type, std::int64_t groupNumber,
+                  int summaryMode, int sniffSeen) {
+    const TransitionGroup& group = analysis.transitionGroup;
+    const GroupDelays d = computeGroupDelays(group, type);
+    const bool report = updateStatistics(analysis.fileStats, d);
+    analysis.groupLog.timedGroup(group, type == GroupType::Fade, groupNumber,
+                                 {d.rev2Router, d.rtrCmd2Status, d.rtrCmd2MX}, report, sniffSeen);
     if (summaryMode != 0 || !report)
         return;
     if (type == GroupType::Fade)
-        printFadeReport(groupNumber, sniffSeen);
+        printFadeReport(analysis, groupNumber, sniffSeen);
     else
-        printMixReport(groupNumber, sniffSeen);
+        printMixReport(analysis, groupNumber, sniffSeen);
 }
 
 } // namespace
 
-GroupDelays computeGroupDelays(GroupType type) {
-    const std::int64_t revLine = fieldsOf(type == GroupType::Fade ? REV_BLK : REV_BUS);
-    const std::int64_t xfer = fieldsOf(XFER);
-    const std::int64_t router = fieldsOf(ROUTER_01);
-    return {revLine - router, fieldsOf(DEBUG_RTR) - xfer, router - xfer};
+GroupDelays computeGroupDelays(const TransitionGroup& group, GroupType type) {
+    const std::int64_t revLine = fieldsOf(group, type == GroupType::Fade ? REV_BLK : REV_BUS);
+    const std::int64_t xfer = fieldsOf(group, XFER);
+    const std::int64_t router = fieldsOf(group, ROUTER_01);
+    return {revLine - router, fieldsOf(group, DEBUG_RTR) - xfer, router - xfer};
 }
 
-DelaySoundness delaySoundness(GroupType type) {
-    const auto sound = [](LineKind slot) { return !timecodeMisread(transitionGroup.slots[slot]); };
+DelaySoundness delaySoundness(const TransitionGroup& group, GroupType type) {
+    const auto sound = [&group](LineKind slot) { return !timecodeMisread(group.slots[slot]); };
     const bool revLine = sound(type == GroupType::Fade ? REV_BLK : REV_BUS);
     const bool xfer = sound(XFER);
     const bool router = sound(ROUTER_01);
     return {revLine && router, sound(DEBUG_RTR) && xfer, router && xfer};
 }
 
-void analyzeFadeGroup(std::int64_t groupNumber, int summaryMode, int sniffSeen) {
-    analyzeGroup(GroupType::Fade, groupNumber, summaryMode, sniffSeen);
+void analyzeFadeGroup(TransitionAnalysis& analysis, std::int64_t groupNumber, int summaryMode,
+                      int sniffSeen) {
+    analyzeGroup(analysis, GroupType::Fade, groupNumber, summaryMode, sniffSeen);
 }
 
-void analyzeMixGroup(std::int64_t groupNumber, int summaryMode, int sniffSeen) {
-    analyzeGroup(GroupType::Mix, groupNumber, summaryMode, sniffSeen);
+void analyzeMixGroup(TransitionAnalysis& analysis, std::int64_t groupNumber, int summaryMode,
+                     int sniffSeen) {
+    analyzeGroup(analysis, GroupType::Mix, groupNumber, summaryMode, sniffSeen);
 }
 
 } // namespace qv

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "transitions/analysis_state.h"
+#include "transitions/transitions.h"
 
 #include <cstdint>
 
@@ -43,15 +44,17 @@ struct DelaySoundness {
 };
 
 /// Reads the timecode columns of the slots each delay of `type` subtracts.
-DelaySoundness delaySoundness(GroupType type);
+DelaySoundness delaySoundness(const TransitionGroup& group, GroupType type);
 
 /// Reads the timecodes of slots 0 to 6 as they stand and works out the
 /// group's delays.
-GroupDelays computeGroupDelays(GroupType type);
+GroupDelays computeGroupDelays(const TransitionGroup& group, GroupType type);
 
 /// Folds a complete group into the three statistics and, in standard mode,
 /// reports it when delay 1 is negative or a statistic reached a new extreme.
-void analyzeFadeGroup(std::int64_t groupNumber, int summaryMode, int sniffSeen);
-void analyzeMixGroup(std::int64_t groupNumber, int summaryMode, int sniffSeen);
+void analyzeFadeGroup(TransitionAnalysis& analysis, std::int64_t groupNumber, int summaryMode,
+                      int sniffSeen);
+void analyzeMixGroup(TransitionAnalysis& analysis, std::int64_t groupNumber, int summaryMode,
+                     int sniffSeen);
 
 } // namespace qv

@@ -1,8 +1,6 @@
 // The ROUTER TAKES scan: a state machine that follows each fade and mix of
 // the process `srchname` through the log, one line kind per slot, and hands
 // every complete group to the group timing.
-#include "report/report.h"
-#include "frontend/settings.h"
 #include "search/block_search.h"
 #include "search/line_match.h"
 #include "transitions/analysis_state.h"
@@ -52,9 +50,9 @@ struct LineRole {
 /// decide: the first that holds wins.
 class LineTests {
   public:
-    LineTests()
-        : srchname_(settings.srchname), outputtext_(settings.outputtext),
-          levelText_(settings.levelText), levelFilter_(settings.levelFilter) {}
+    explicit LineTests(const TransitionOptions& options)
+        : srchname_(options.srchname), outputtext_(options.outputtext),
+          levelText_(options.levelText), levelFilter_(options.levelFilter) {}
 
     /// The marker and the process name, each anywhere in the line.
     bool markerWithName(std::string_view line, std::string_view marker) const {
@@ -121,7 +119,9 @@ class LineTests {
 /// An empty `outputtext` is in every read, so inside a group every read is
 /// then handed over.
 struct CandidateTexts {
-    std::string_view outputtext{settings.outputtext};
+    explicit CandidateTexts(std::string_view outputtext) : outputtext(outputtext) {}
+
+    std::string_view outputtext;
     NeedleSet betweenGroups{kFadeStart, kXferXition};
     NeedleSet inFade{kFadeStart,  kXferXition, kSniffer,     kFadeDone,
                      kFadeRevBus, kFadeRevBlk, kDebugRouter, outputtext};
@@ -132,8 +132,11 @@ struct CandidateTexts {
 
 class TransitionScanner {
   public:
-    TransitionScanner(LineReader& logFile, TextFileWriter* out, int summaryMode)
-        : reads_(logFile, fileStats.lineCount), out_(out), summaryMode_(summaryMode) {}
+    TransitionScanner(LineReader& logFile, TransitionAnalysis& analysis)
+        : analysis_(analysis), stats_(analysis.fileStats), group_(analysis.transitionGroup),
+          report_(analysis.report), reads_(logFile, stats_.lineCount),
+          summaryMode_(analysis.options.summaryMode), tests_(analysis.options),
+          candidates_(analysis.options.outputtext) {}
 
     void run() {
         while (!endOfFile_)
@@ -173,7 +176,7 @@ class TransitionScanner {
         return true;
     }
 
-    static long long lineNumber() { return static_cast<long long>(fileStats.lineCount); }
+    long long lineNumber() const { return static_cast<long long>(stats_.lineCount); }
 
     void readLineStep() {
         if (readLine(candidates_.betweenGroups))
@@ -191,9 +194,9 @@ class TransitionScanner {
     }
 
     void startGroup(LineKind opening, std::uint32_t awaited, ScanState collectState) {
-        ++fileStats.startlineCount;
-        transitionGroup.slots[opening].store(line_, fileStats.lineCount);
-        transitionGroup.lineMask = awaited;
+        ++stats_.startlineCount;
+        group_.slots[opening].store(line_, stats_.lineCount);
+        group_.lineMask = awaited;
         nextRouterSlot_ = kFirstRouterSlot;
         state_ = collectState;
     }
@@ -204,7 +207,7 @@ class TransitionScanner {
     }
 
     void mixCollect() {
-        const bool noGroupCompleted = fileStats.transitionCount == 0;
+        const bool noGroupCompleted = stats_.transitionCount == 0;
         const NeedleSet& candidates =
             noGroupCompleted ? candidates_.inMixBeforeFirstGroup : candidates_.inMix;
         if (nextGroupLine(ScanState::MIX_COMPLETE, candidates))
@@ -215,7 +218,7 @@ class TransitionScanner {
     // any read, so it never holds a line after the one that completed it.
     // A group cut off by the end of the file is dropped silently.
     bool nextGroupLine(ScanState completeState, const NeedleSet& candidates) {
-        if (transitionGroup.lineMask == 0) {
+        if (group_.lineMask == 0) {
             state_ = completeState;
             return false;
         }
@@ -228,11 +231,11 @@ class TransitionScanner {
             startError();
             break;
         case GroupLine::MixDofadeError:
-            reportPrintf(out_, "MIX_DOFADE ERROR Line %8lld\n", lineNumber());
+            report_.print("MIX_DOFADE ERROR Line %8lld\n", lineNumber());
             abandonMixGroup();
             break;
         case GroupLine::MixXferError:
-            reportPrintf(out_, "MIX_XFER XITION ERROR Line %8lld\n", lineNumber());
+            report_.print("MIX_XFER XITION ERROR Line %8lld\n", lineNumber());
             abandonMixGroup();
             break;
         case GroupLine::Sniff:
@@ -251,30 +254,30 @@ class TransitionScanner {
 
     // A later line of a kind replaces the earlier one.
     void storeKind(LineKind kind) {
-        transitionGroup.slots[kind].store(line_, fileStats.lineCount);
-        transitionGroup.lineMask &= ~lineKindBit(kind);
+        group_.slots[kind].store(line_, stats_.lineCount);
+        group_.lineMask &= ~lineKindBit(kind);
     }
 
     void storeRouterLine(ScanState completeState) {
-        transitionGroup.slots[nextRouterSlot_].store(line_, fileStats.lineCount);
-        transitionGroup.lineMask &= ~lineKindBit(ROUTER_01);
+        group_.slots[nextRouterSlot_].store(line_, stats_.lineCount);
+        group_.lineMask &= ~lineKindBit(ROUTER_01);
         if (++nextRouterSlot_ < kSlotCount)
             return;
-        if (transitionGroup.lineMask == 0) {
+        if (group_.lineMask == 0) {
             state_ = completeState;
             return;
         }
         // No slot is left: the group is dropped without timing or block error.
         if (summaryMode_ == 0)
-            consolePrintf("line %4lld Too Many router lines w/linemask = 0x%08x\n", lineNumber(),
-                          static_cast<unsigned>(transitionGroup.lineMask));
+            report_.console().printf("line %4lld Too Many router lines w/linemask = 0x%08x\n",
+                                     lineNumber(), static_cast<unsigned>(group_.lineMask));
         state_ = ScanState::READ_LINE;
     }
 
     void startError() {
         if (summaryMode_ == 0)
-            reportPrintf(out_, "START ERROR Line %8lld\n", lineNumber());
-        reportMissingLines(summaryMode_);
+            report_.print("START ERROR Line %8lld\n", lineNumber());
+        reportMissingLines(analysis_, summaryMode_);
         state_ = ScanState::FIND_START;
     }
 
@@ -282,18 +285,21 @@ class TransitionScanner {
     // the block error count only in standard mode.
     void abandonMixGroup() {
         if (summaryMode_ == 0)
-            reportMissingLines(0);
+            reportMissingLines(analysis_, 0);
         state_ = ScanState::FIND_START;
     }
 
-    void complete(void (*analyze)(std::int64_t, int, int)) {
-        const std::int64_t groupNumber = fileStats.transitionCount++;
-        analyze(groupNumber, summaryMode_, sniffSeen_);
+    void complete(void (*analyze)(TransitionAnalysis&, std::int64_t, int, int)) {
+        const std::int64_t groupNumber = stats_.transitionCount++;
+        analyze(analysis_, groupNumber, summaryMode_, sniffSeen_);
         state_ = ScanState::READ_LINE;
     }
 
+    TransitionAnalysis& analysis_;
+    FileStats& stats_;
+    TransitionGroup& group_;
+    Report& report_;
     ReadFilter reads_;
-    TextFileWriter* out_;
     int summaryMode_;
     LineTests tests_;
     CandidateTexts candidates_;
@@ -306,8 +312,8 @@ class TransitionScanner {
 
 } // namespace
 
-void scanTransitions(LineReader& logFile, TextFileWriter* outputFile, int summaryMode) {
-    TransitionScanner(logFile, outputFile, summaryMode).run();
+void scanTransitions(LineReader& logFile, TransitionAnalysis& analysis) {
+    TransitionScanner(logFile, analysis).run();
 }
 
 } // namespace qv

@@ -12,7 +12,7 @@
 namespace qv {
 namespace {
 
-using test::TempInput;
+
 
 struct Hit {
     std::int64_t number;
@@ -45,13 +45,13 @@ struct FilterOver {
     };
 
     FilterOver(const std::string& bytes, SearchPath path, std::size_t bufferSize, bool readAhead)
-        : guard(path), input(bytes), reader(input.get(), kLogReadMax, bufferSize) {
+        : guard(path), input(bytes), reader(input, kLogReadMax, bufferSize) {
         if (readAhead)
             reader.readAhead();
     }
 
     PathGuard guard; // first: the filter takes the search chosen when it is made
-    TempInput input;
+    MemorySource input;
     LineReader reader;
     std::int64_t lineCount = 0;
     ReadFilter filter{reader, lineCount};
@@ -85,8 +85,8 @@ FilterRun::Counts countRun(const std::string& bytes, const NeedleSet& needles, S
 // The reference: every read, tested one by one (here with the standard
 // library's search, not the filter's own test).
 FilterRun referenceRun(const std::string& bytes, std::span<const std::string_view> texts) {
-    TempInput input(bytes);
-    LineReader reader(input.get());
+    MemorySource input(bytes);
+    LineReader reader(input);
     FilterRun run;
     std::string_view line;
     while (reader.next(line)) {

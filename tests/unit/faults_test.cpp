@@ -5,8 +5,8 @@
 #if defined(__linux__)
 
 #include "frontend/program.h"
+#include "platform/byte_source.h"
 #include "report/report.h"
-#include "frontend/settings.h"
 #include "search/line_reader.h"
 
 #include <gtest/gtest.h>
@@ -76,15 +76,12 @@ class ConsoleTap {
         io.write = &ConsoleTap::write;
         stream_ = fopencookie(this, "w", io);
         std::setvbuf(stream_, nullptr, _IONBF, 0);
-        setConsoleStream(stream_);
     }
-    ~ConsoleTap() {
-        setConsoleStream(nullptr);
-        std::fclose(stream_);
-    }
+    ~ConsoleTap() { std::fclose(stream_); }
     ConsoleTap(const ConsoleTap&) = delete;
     ConsoleTap& operator=(const ConsoleTap&) = delete;
     const std::string& text() const { return text_; }
+    std::FILE* stream() const { return stream_; }
 
   private:
     static ssize_t write(void* cookie, const char* data, std::size_t size) {
@@ -100,12 +97,13 @@ class ConsoleTap {
     std::string text_;
 };
 
-int runQuorvex(const std::vector<std::string>& args) {
+int runQuorvex(const std::vector<std::string>& args, std::FILE* stream) {
     std::vector<const char*> argv{"quorvex"};
     for (const std::string& arg : args)
         argv.push_back(arg.c_str());
     argv.push_back(nullptr);
-    return runProgram(static_cast<int>(argv.size() - 1), argv.data());
+    Console console(stream);
+    return runProgram(static_cast<int>(argv.size() - 1), argv.data(), console);
 }
 
 struct RunResult {
@@ -116,7 +114,7 @@ struct RunResult {
 RunResult run(const std::vector<std::string>& args,
               std::function<void(const std::string&)> onWrite = {}) {
     ConsoleTap tap(std::move(onWrite));
-    const int code = runQuorvex(args);
+    const int code = runQuorvex(args, tap.stream());
     return {code, tap.text()};
 }
 
@@ -199,9 +197,7 @@ TEST(OutputFaults, ConsoleThatCannotBeWrittenFailsTheRun) {
     spit("a.log", kTakesLog);
     std::FILE* full = std::fopen("/dev/full", "w");
     ASSERT_NE(full, nullptr);
-    setConsoleStream(full);
-    const int code = runQuorvex({"a.log", "/takes"});
-    setConsoleStream(nullptr);
+    const int code = runQuorvex({"a.log", "/takes"}, full);
     std::fclose(full);
     EXPECT_EQ(code, 1);
     EXPECT_EQ(run({"a.log", "/takes"}).code, 0);
@@ -220,25 +216,6 @@ TEST(OutputFaults, PatternRunSkipsTheOutputFile) {
     const std::string written = slurp("out.log");
     EXPECT_EQ(written.substr(written.find("**** ")), crlf(report + "total lines was        2\n"));
 }
-
-// Bytes that fail with an I/O error once `failAt` of them have been read.
-struct FailingBytes {
-    std::string bytes;
-    std::size_t failAt;
-    std::size_t pos = 0;
-
-    static ssize_t read(void* cookie, char* buffer, std::size_t size) {
-        auto* self = static_cast<FailingBytes*>(cookie);
-        if (self->pos >= self->failAt) {
-            errno = EIO;
-            return -1;
-        }
-        const std::size_t n = std::min({size, self->failAt - self->pos, std::size_t{2}});
-        std::memcpy(buffer, self->bytes.data() + self->pos, n);
-        self->pos += n;
-        return static_cast<ssize_t>(n);
-    }
-};
 
 TEST(ReadFaults, ReaderTellsAnErrorFromTheEnd) {
     using Reads = std::vector<std::string>;
@@ -259,14 +236,11 @@ TEST(ReadFaults, ReaderTellsAnErrorFromTheEnd) {
     };
     for (const auto& c : cases) {
         for (bool readAhead : {false, true}) {
-            FailingBytes source{c.bytes, c.failAt};
-            cookie_io_functions_t io{};
-            io.read = &FailingBytes::read;
-            std::FILE* file = fopencookie(&source, "r", io);
+            MemorySource source(c.bytes, 2, c.failAt);
             Reads reads;
             bool error = false;
             {
-                LineReader reader(file, kLogReadMax, 3);
+                LineReader reader(source, kLogReadMax, 3);
                 if (readAhead)
                     reader.readAhead();
                 std::string_view line;
@@ -276,7 +250,6 @@ TEST(ReadFaults, ReaderTellsAnErrorFromTheEnd) {
             }
             EXPECT_EQ(reads, c.reads) << c.failAt << " read ahead " << readAhead;
             EXPECT_EQ(error, c.error) << c.failAt << " read ahead " << readAhead;
-            std::fclose(file);
         }
     }
 }
@@ -374,8 +347,7 @@ RunResult runUnprivileged(const std::vector<std::string>& args) {
         const uid_t nobody = 65534;
         if (setgid(nobody) != 0 || setuid(nobody) != 0)
             _exit(99);
-        setConsoleStream(capture);
-        const int code = runQuorvex(args);
+        const int code = runQuorvex(args, capture);
         std::fflush(capture);
         _exit(code);
     }

@@ -1,7 +1,7 @@
 #include "frontend/config_file.h"
-#include "report/report.h"
 #include "frontend/settings.h"
 #include "platform/platform.h"
+#include "report/report.h"
 #include "search/line_match.h"
 #include "test_util.h"
 
@@ -16,12 +16,12 @@ namespace {
 // Keeps the config reader's console messages out of the test log.
 class ConfigLine : public ::testing::Test {
   protected:
-    void SetUp() override {
-        resetRunSettings();
-        setConsoleStream(sink_.get());
+    void SetUp() override { resetRunSettings(settings); }
+    void applyConfigLine(std::string_view line) {
+        qv::applyConfigLine(line, settings, capture_.console());
     }
-    void TearDown() override { setConsoleStream(nullptr); }
-    test::TempInput sink_{""};
+    RunSettings settings;
+    test::ConsoleCapture capture_;
 };
 
 TEST_F(ConfigLine, TokenRules) {
@@ -79,7 +79,8 @@ TEST_F(ConfigLine, ValuesAreTruncatedToTheirFields) {
 }
 
 TEST(Settings, DefaultsAndModeNames) {
-    resetRunSettings();
+    RunSettings settings;
+    resetRunSettings(settings);
     EXPECT_STREQ(settings.outfilename, "out.txt");
     EXPECT_STREQ(settings.outputtext, "dst 0130");
     EXPECT_STREQ(settings.levelText, "lev 00");

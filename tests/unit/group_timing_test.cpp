@@ -1,3 +1,4 @@
+#include "test_util.h"
 #include "transitions/group_timing.h"
 
 #include <gtest/gtest.h>
@@ -76,10 +77,14 @@ TEST(GroupTiming, ConvertsBcdTimecodesToFields) {
 
 class GroupStatistics : public ::testing::Test {
   protected:
-    void SetUp() override { resetFileStats(); }
+    test::ConsoleCapture console_;
+    Report report_{console_.console(), nullptr};
+    TransitionAnalysis analysis_{TransitionOptions{}, report_};
+    FileStats& fileStats = analysis_.fileStats;
+    TransitionGroup& transitionGroup = analysis_.transitionGroup;
 
     // Slot `kind` holds a line at `fields` (an even count below one hour).
-    static void setTime(LineKind kind, int fields) {
+    void setTime(LineKind kind, int fields) {
         const int frames = fields / 2 % 30;
         const int seconds = fields / 60 % 60;
         const int minutes = fields / 3600;
@@ -88,8 +93,7 @@ class GroupStatistics : public ::testing::Test {
         transitionGroup.slots[kind].store(std::string(kTimecodeColumn, ' ') + column, 9);
     }
 
-    static void setGroup(int start, int xfer, int revBus, int done, int debug, int revBlk,
-                         int router) {
+    void setGroup(int start, int xfer, int revBus, int done, int debug, int revBlk, int router) {
         setTime(START, start);
         setTime(XFER, xfer);
         setTime(REV_BUS, revBus);
@@ -102,11 +106,11 @@ class GroupStatistics : public ::testing::Test {
 
 TEST_F(GroupStatistics, DelaysUseTheSlotsOfTheGroupType) {
     setGroup(100, 200, 310, 400, 250, 330, 220);
-    const GroupDelays fade = computeGroupDelays(GroupType::Fade);
+    const GroupDelays fade = computeGroupDelays(transitionGroup, GroupType::Fade);
     EXPECT_EQ(fade.rev2Router, 110); // REV_BLK - router
     EXPECT_EQ(fade.rtrCmd2Status, 50);
     EXPECT_EQ(fade.rtrCmd2MX, 20);
-    const GroupDelays mix = computeGroupDelays(GroupType::Mix);
+    const GroupDelays mix = computeGroupDelays(transitionGroup, GroupType::Mix);
     EXPECT_EQ(mix.rev2Router, 90); // REV_BUS - router
     EXPECT_EQ(mix.rtrCmd2Status, 50);
     EXPECT_EQ(mix.rtrCmd2MX, 20);
@@ -114,14 +118,14 @@ TEST_F(GroupStatistics, DelaysUseTheSlotsOfTheGroupType) {
 
 TEST_F(GroupStatistics, MinMaxAreStrictBoundsAndSumsAddEveryGroup) {
     setGroup(0, 100, 0, 0, 100, 90, 100); // delays -10, 0, 0
-    analyzeFadeGroup(0, 1, 0);
+    analyzeFadeGroup(analysis_, 0, 1, 0);
     EXPECT_EQ(fileStats.Rev2Router.min, -10);
     EXPECT_EQ(fileStats.Rev2Router.max, 0); // no delay above the starting bound
     EXPECT_EQ(fileStats.RtrCmd2Status.min, 0);
     EXPECT_EQ(fileStats.RtrCmd2Status.max, 0);
 
     setGroup(0, 100, 140, 0, 140, 0, 120); // mix: delays 20, 40, 20
-    analyzeMixGroup(1, 1, 0);
+    analyzeMixGroup(analysis_, 1, 1, 0);
     EXPECT_EQ(fileStats.Rev2Router.min, -10);
     EXPECT_EQ(fileStats.Rev2Router.max, 20);
     EXPECT_EQ(fileStats.Rev2Router.sum, 10);
@@ -130,10 +134,10 @@ TEST_F(GroupStatistics, MinMaxAreStrictBoundsAndSumsAddEveryGroup) {
     EXPECT_EQ(fileStats.RtrCmd2MX.max, 20);
     EXPECT_EQ(fileStats.RtrCmd2MX.sum, 20);
 
-    resetFileStats();
+    resetFileStats(analysis_);
     setGroup(0, 0, 0, 0, 0, 0, 0);
     transitionGroup.slots[REV_BLK].store(std::string(kTimecodeColumn, ' ') + "90000000\n", 9);
-    analyzeFadeGroup(0, 1, 0); // delay 1 of 18964230 fields: above the minimum's bound
+    analyzeFadeGroup(analysis_, 0, 1, 0); // delay 1 of 18964230 fields: above the minimum's bound
     EXPECT_EQ(fileStats.Rev2Router.min, 65535);
     EXPECT_EQ(fileStats.Rev2Router.max, 18964230);
 }

@@ -1,3 +1,4 @@
+#include "support/reference_reader.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
@@ -41,29 +42,7 @@ TEST(LineReader, LongLinesAreSplitIntoReads) {
     EXPECT_EQ(readAll(std::string(200, 'c') + "\n", 199), (Reads{std::string(199, 'c'), "c\n"}));
 }
 
-// The reference: the converted stream cut by the plain fgets rule.
-Reads referenceReads(const std::string& raw, std::size_t maxRead) {
-    std::string text;
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == 0x1A)
-            break;
-        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')
-            continue;
-        text += raw[i];
-    }
-    Reads reads;
-    std::string current;
-    for (char c : text) {
-        current += c;
-        if (c == '\n' || current.size() == maxRead) {
-            reads.push_back(current);
-            current.clear();
-        }
-    }
-    if (!current.empty())
-        reads.push_back(current);
-    return reads;
-}
+using test::referenceReads;
 
 // Small buffers put CRs, CRLFs and long lines across every refill boundary.
 TEST(LineReader, MatchesReferenceAcrossBufferBoundaries) {
@@ -96,8 +75,8 @@ TEST(LineReader, ReadAheadWithMuchPending) {
         for (std::size_t i = rng() % 20000; i > 0; --i)
             raw += "ab\r\n\x1A"[rng() % (round % 4 == 0 ? 5 : 4)];
         const Reads expected = referenceReads(raw, 249);
-        test::TempInput input(raw);
-        LineReader reader(input.get(), 249, 1000);
+        MemorySource input(raw);
+        LineReader reader(input, 249, 1000);
         reader.readAhead();
         for (unsigned fills = rng() % 12; fills > 0; --fills)
             reader.fill();

@@ -1,6 +1,5 @@
 // The three line scans pass over the reads without their text. What they
 // print must be the same as when they test every read.
-#include "frontend/settings.h"
 #include "scan_capture.h"
 #include "scans/line_scans.h"
 
@@ -39,15 +38,10 @@ TEST(LineScanPrefilter, SameOutputAsTestingEveryRead) {
         const std::string log = makeLog(rng);
         const int summaryMode = round % 3 == 0;
         const char* grepText = grepTexts[round % std::size(grepTexts)];
-        resetRunSettings();
-        settings.grepQuiet = round % 4 == 1;
-        const auto commandErrors = [&](LineReader& r, TextFileWriter* out) {
-            scanCommandErrors(r, out, summaryMode);
-        };
-        const auto takes = [&](LineReader& r, TextFileWriter* out) { countTakes(r, out, 0); };
-        const auto grep = [&](LineReader& r, TextFileWriter* out) {
-            grepLines(r, out, grepText, summaryMode);
-        };
+        const LineScanOptions options{summaryMode, grepText, round % 4 == 1};
+        const auto commandErrors = test::lineScan(scanCommandErrors, options);
+        const auto takes = test::lineScan(countTakes, options);
+        const auto grep = test::lineScan(grepLines, options);
         const test::ScanOutput expected[] = {
             test::captureScan(SearchPath::Plain, log, commandErrors),
             test::captureScan(SearchPath::Plain, log, takes),
@@ -65,7 +59,6 @@ TEST(LineScanPrefilter, SameOutputAsTestingEveryRead) {
         ASSERT_EQ(test::captureScan(SearchPath::Auto, log, takes, true), expected[1]) << where;
         ASSERT_EQ(test::captureScan(SearchPath::Auto, log, grep, true), expected[2]) << where;
     }
-    resetRunSettings();
 }
 
 } // namespace

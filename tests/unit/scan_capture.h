@@ -3,9 +3,9 @@
 #pragma once
 
 #include "report/report.h"
+#include "scans/line_scans.h"
 #include "search/block_search.h"
 #include "test_util.h"
-#include "transitions/analysis_state.h"
 
 #include <gtest/gtest.h>
 
@@ -43,37 +43,45 @@ inline std::vector<SearchPath> fastSearchPaths() {
     return paths;
 }
 
-/// Runs `scan(reader, outputFile)` over `log` after resetFileStats.
+/// Runs `scan(reader, report)` over `log`, with an output file; the scan
+/// returns the number of reads it counted.
 template <typename Scan>
 ScanOutput captureScan(SearchPath path, const std::string& log, Scan scan, bool readAhead = false) {
     EXPECT_TRUE(setSearchPath(path));
-    TempInput console("");
-    setConsoleStream(console.get());
+    ConsoleCapture console;
     // One name per test: ctest runs tests side by side.
     const std::string outName = testing::TempDir() + "quorvex_" +
                                 testing::UnitTest::GetInstance()->current_test_info()->name() +
                                 ".txt";
-    resetFileStats();
+    ScanOutput output;
     {
         TextFileWriter out(outName.c_str());
-        TempInput input(log);
+        Report report(console.console(), &out);
+        MemorySource input(log);
         // Reading ahead in small chunks, to hand over many of them.
-        LineReader reader(input.get(), kLogReadMax, readAhead ? 4096 : kReadBufferSize);
+        LineReader reader(input, kLogReadMax, readAhead ? 4096 : kReadBufferSize);
         if (readAhead)
             reader.readAhead();
-        scan(reader, &out);
+        output.lineCount = scan(reader, report);
         out.close();
     }
-    consoleFlush();
-    setConsoleStream(nullptr);
     setSearchPath(SearchPath::Auto);
-    ScanOutput output{contents(console.get()), {}, fileStats.lineCount};
+    output.console = console.text();
     if (std::FILE* written = std::fopen(outName.c_str(), "rb")) {
         output.file = contents(written);
         std::fclose(written);
     }
     std::remove(outName.c_str());
     return output;
+}
+
+/// A line scan with these options, as a scan for captureScan.
+template <typename Scan> auto lineScan(Scan scan, LineScanOptions options) {
+    return [scan, options](LineReader& reader, Report& report) {
+        std::int64_t lineCount = 0;
+        scan(reader, report, options, lineCount);
+        return lineCount;
+    };
 }
 
 } // namespace qv::test

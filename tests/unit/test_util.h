@@ -1,6 +1,8 @@
 // Helpers shared by the unit tests: temporary files and readers over bytes.
 #pragma once
 
+#include "platform/byte_source.h"
+#include "report/report.h"
 #include "search/line_reader.h"
 
 #include <cstdio>
@@ -46,11 +48,31 @@ class TempInput {
     std::FILE* file_ = nullptr;
 };
 
+/// Everything written to a console, kept in a temporary file.
+class ConsoleCapture {
+  public:
+    Console& console() { return console_; }
+    std::string text() {
+        console_.flush();
+        std::FILE* file = file_.get();
+        std::rewind(file);
+        std::string bytes;
+        char chunk[4096];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+            bytes.append(chunk, n);
+        return bytes;
+    }
+
+  private:
+    TempInput file_{""};
+    Console console_{file_.get()};
+};
+
 /// Every read of `bytes`, with a given read limit and buffer size.
 inline std::vector<std::string> readAll(const std::string& bytes, std::size_t maxRead = 249,
                                         std::size_t bufferSize = 1 << 20, bool readAhead = false) {
-    TempInput input(bytes);
-    LineReader reader(input.get(), maxRead, bufferSize);
+    MemorySource input(bytes);
+    LineReader reader(input, maxRead, bufferSize);
     if (readAhead)
         reader.readAhead();
     std::vector<std::string> reads;

@@ -1,7 +1,6 @@
 // The transition scanner passes over the reads that cannot matter in its
 // state. Whatever it prints, counts and stores must be the same as when it
 // looks at every read.
-#include "frontend/settings.h"
 #include "scan_capture.h"
 #include "transitions/transitions.h"
 
@@ -22,21 +21,22 @@ struct ScanResult {
     bool operator==(const ScanResult&) const = default;
 };
 
-ScanResult scanWith(SearchPath path, const std::string& log, int summaryMode,
+ScanResult scanWith(SearchPath path, const std::string& log, const TransitionOptions& options,
                     bool readAhead = false) {
-    transitionGroup = TransitionGroup{};
     ScanResult result;
-    result.output = test::captureScan(
-        path, log,
-        [&](LineReader& reader, TextFileWriter* out) {
-            scanTransitions(reader, out, summaryMode);
-            printRunSummary();
-        },
-        readAhead);
-    result.counters = {fileStats.transitionCount, fileStats.startlineCount,
-                       fileStats.blockErrorCount, transitionGroup.lineMask};
-    for (const GroupSlot& slot : transitionGroup.slots)
-        result.slots.push_back(std::to_string(slot.lineNumber) + " " + std::string(slot.view()));
+    const auto scan = [&](LineReader& reader, Report& report) {
+        TransitionAnalysis analysis(options, report);
+        scanTransitions(reader, analysis);
+        printRunSummary(analysis);
+        const FileStats& stats = analysis.fileStats;
+        result.counters = {stats.transitionCount, stats.startlineCount, stats.blockErrorCount,
+                           analysis.transitionGroup.lineMask};
+        for (const GroupSlot& slot : analysis.transitionGroup.slots)
+            result.slots.push_back(std::to_string(slot.lineNumber) + " " +
+                                   std::string(slot.view()));
+        return stats.lineCount;
+    };
+    result.output = test::captureScan(path, log, scan, readAhead);
     return result;
 }
 
@@ -167,21 +167,18 @@ TEST(TransitionPrefilter, SameResultsAsReadingEveryLine) {
     for (int round = 0; round < 60; ++round) {
         const std::string log = maker.make();
         const RunSetup& setup = setups[round % std::size(setups)];
-        resetRunSettings();
-        copyField(settings.srchname, setup.srchname);
-        copyField(settings.outputtext, setup.outputtext);
-        settings.levelFilter = setup.levelFilter;
-        const ScanResult expected = scanWith(SearchPath::Plain, log, setup.summaryMode);
+        const TransitionOptions options{setup.srchname,    setup.outputtext,  "lev 00",
+                                        setup.levelFilter, setup.summaryMode, false};
+        const ScanResult expected = scanWith(SearchPath::Plain, log, options);
         completed += expected.counters[0];
         broken += expected.counters[2];
         overfull += expected.output.console.find("Too Many") != std::string::npos;
         for (SearchPath path : paths)
-            ASSERT_EQ(scanWith(path, log, setup.summaryMode), expected)
+            ASSERT_EQ(scanWith(path, log, options), expected)
                 << "round " << round << " path " << static_cast<int>(path);
-        ASSERT_EQ(scanWith(SearchPath::Auto, log, setup.summaryMode, true), expected)
+        ASSERT_EQ(scanWith(SearchPath::Auto, log, options, true), expected)
             << "read ahead, round " << round;
     }
-    resetRunSettings();
     // The logs reach every way a group can end.
     EXPECT_GT(completed, 100);
     EXPECT_GT(broken, 10);

@@ -1,6 +1,4 @@
-#include "frontend/settings.h"
 #include "test_util.h"
-#include "transitions/analysis_state.h"
 #include "transitions/transitions.h"
 
 #include <gtest/gtest.h>
@@ -19,12 +17,24 @@ std::string logLine(const char* process, const char* message, const char* timeco
     return text;
 }
 
-void scan(const std::string& log) {
-    resetFileStats();
-    test::TempInput input(log);
-    LineReader reader(input.get());
-    scanTransitions(reader, nullptr, 1); // summary mode: nothing printed
-}
+// One analysis across the files of a test, as a run keeps it; summary mode,
+// so nothing is printed.
+class TransitionScanner : public ::testing::Test {
+  protected:
+    void scan(const std::string& log) {
+        resetFileStats(analysis_);
+        MemorySource input(log);
+        LineReader reader(input);
+        scanTransitions(reader, analysis_);
+    }
+
+    test::ConsoleCapture console_;
+    Report report_{console_.console(), nullptr};
+    TransitionAnalysis analysis_{TransitionOptions{"WQVX", "dst 0130", "lev 00", false, 1, false},
+                                 report_};
+    const FileStats& fileStats = analysis_.fileStats;
+    const TransitionGroup& transitionGroup = analysis_.transitionGroup;
+};
 
 std::string fadeGroup() {
     return logLine("WQVX", "DOFADE:START", "01000000") +        // 1
@@ -44,8 +54,7 @@ std::string mixGroup() {
            logLine("WQVX", "DOMIX:swrtr trans done", "02000008");
 }
 
-TEST(TransitionScanner, SlotsCarryOverFromGroupToGroupAndFileToFile) {
-    resetRunSettings();
+TEST_F(TransitionScanner, SlotsCarryOverFromGroupToGroupAndFileToFile) {
     scan(fadeGroup() + mixGroup());
     EXPECT_EQ(fileStats.transitionCount, 2);
     EXPECT_EQ(fileStats.startlineCount, 2);
@@ -69,8 +78,7 @@ TEST(TransitionScanner, SlotsCarryOverFromGroupToGroupAndFileToFile) {
     EXPECT_EQ(transitionGroup.lineMask, 0x58u);
 }
 
-TEST(TransitionScanner, RouterSlotsFillInOrderAndOverflowDropsTheGroup) {
-    resetRunSettings();
+TEST_F(TransitionScanner, RouterSlotsFillInOrderAndOverflowDropsTheGroup) {
     scan(fadeGroup()); // DONE slot: line 7
     std::string log =
         logLine("WQVX", "DOFADE:START", "01000000") + logLine("WQVX", "XFER XITION", "01000002") +

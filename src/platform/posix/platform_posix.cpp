@@ -8,23 +8,9 @@
 
 namespace qv {
 
-std::FILE* openForRead(const char* path) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f)
-        return nullptr;
+bool isDirectory(std::FILE* file) {
     struct stat st {};
-    if (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
-        std::fclose(f);
-        return nullptr;
-    }
-    // LineReader buffers the input itself; a stdio buffer as well would
-    // split each of its big reads into two system calls and a copy.
-    std::setvbuf(f, nullptr, _IONBF, 0);
-    return f;
-}
-
-std::FILE* openForWrite(const char* path) {
-    return std::fopen(path, "w+b");
+    return fstat(fileno(file), &st) != 0 || S_ISDIR(st.st_mode);
 }
 
 bool sameFile(const char* a, const char* b) {
@@ -64,7 +50,7 @@ class PosixSearch final : public FileSearch {
     std::size_t index_ = 0;
 };
 
-bool isDirectory(const std::string& path) {
+bool isDirectoryPath(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
@@ -82,7 +68,7 @@ std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firs
     std::vector<std::string> names;
     while (const dirent* entry = readdir(d)) {
         const std::string_view name(entry->d_name);
-        if (wildcardMatch(namePattern, name) && !isDirectory(dir + std::string(name)))
+        if (wildcardMatch(namePattern, name) && !isDirectoryPath(dir + std::string(name)))
             names.emplace_back(name);
     }
     closedir(d);

@@ -6,23 +6,9 @@
 
 namespace qv {
 
-std::FILE* openForRead(const char* path) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f)
-        return nullptr;
+bool isDirectory(std::FILE* file) {
     struct _stat64 st {};
-    if (_fstat64(_fileno(f), &st) != 0 || (st.st_mode & _S_IFDIR) != 0) {
-        std::fclose(f);
-        return nullptr;
-    }
-    // LineReader buffers the input itself; a stdio buffer as well would
-    // split each of its big reads into two system calls and a copy.
-    std::setvbuf(f, nullptr, _IONBF, 0);
-    return f;
-}
-
-std::FILE* openForWrite(const char* path) {
-    return std::fopen(path, "w+b");
+    return _fstat64(_fileno(file), &st) != 0 || (st.st_mode & _S_IFDIR) != 0;
 }
 
 namespace {

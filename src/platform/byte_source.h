@@ -1,0 +1,53 @@
+// Where a LineReader takes its bytes from: an open file in a run, bytes in
+// memory in tests and fuzzing (on every platform, without temporary files).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string_view>
+
+namespace qv {
+
+class ByteSource {
+  public:
+    virtual ~ByteSource() = default;
+    /// Copies up to `size` bytes into `buffer`. Fewer than asked for is no
+    /// sign of the end; 0 is the end of the input, or an error (`failed`).
+    virtual std::size_t read(char* buffer, std::size_t size) = 0;
+    /// True once a read has failed rather than met the end.
+    virtual bool failed() const = 0;
+};
+
+/// An open stdio file (binary mode); not owned, not closed.
+class FileSource final : public ByteSource {
+  public:
+    explicit FileSource(std::FILE* file) : file_(file) {}
+    std::size_t read(char* buffer, std::size_t size) override {
+        return std::fread(buffer, 1, size, file_);
+    }
+    bool failed() const override { return std::ferror(file_) != 0; }
+
+  private:
+    std::FILE* file_;
+};
+
+/// Bytes in memory, handed out at most `chunk` at a time; with `failAt` set,
+/// reading fails once that many bytes have been delivered.
+class MemorySource final : public ByteSource {
+  public:
+    explicit MemorySource(std::string_view bytes, std::size_t chunk = SIZE_MAX,
+                          std::size_t failAt = SIZE_MAX)
+        : bytes_(bytes), chunk_(chunk == 0 ? 1 : chunk), failAt_(failAt) {}
+    std::size_t read(char* buffer, std::size_t size) override;
+    bool failed() const override { return failed_; }
+
+  private:
+    std::string_view bytes_;
+    std::size_t chunk_;
+    std::size_t failAt_;
+    std::size_t pos_ = 0;
+    bool failed_ = false;
+};
+
+} // namespace qv

@@ -21,16 +21,31 @@ const char* const kOptionWords[] = {"/o",      "/on",      "/s",        "/sum", 
                                     "/takes",  "/grep",    "/q",        "/csv", "/plot",  "/cfg",
                                     "/gencfg", "/h",       "/v"};
 
-// Option words stay; in anything else a "/" would reach outside the scratch
-// directory, so it becomes "_".
-std::string confine(std::string_view arg) {
+// Options whose value names a file to write (or read).
+const char* const kFileOptions[] = {"/on", "/csv", "/plot", "/cfg", "/hours"};
+
+bool takesFileName(std::string_view arg) {
+    return std::find(std::begin(kFileOptions), std::end(kFileOptions), arg) !=
+           std::end(kFileOptions);
+}
+
+// A "/" would reach outside the scratch directory, so it becomes "_".
+std::string withoutSlash(std::string_view arg) {
+    std::string safe(arg);
+    std::replace(safe.begin(), safe.end(), '/', '_');
+    return safe;
+}
+
+// Option words stay, unless they are the value of an option that takes a
+// file name ("/csv /o" would create "/o").
+std::string confine(std::string_view arg, std::string_view previous) {
+    if (takesFileName(previous))
+        return withoutSlash(arg);
     for (const char* word : kOptionWords) {
         if (arg == word)
             return std::string(arg);
     }
-    std::string safe(arg);
-    std::replace(safe.begin(), safe.end(), '/', '_');
-    return safe;
+    return withoutSlash(arg);
 }
 
 std::vector<std::string_view> splitAtNul(std::string_view text) {
@@ -56,8 +71,9 @@ void prepareDirectory(std::uint8_t flags, const std::vector<std::string_view>& p
         fs::remove_all(entry.path());
     if (flags & 1)
         writeFile("a.log", pieces[0]);
+    // OUTFILENAME there names the output file: keep it inside too.
     if (flags & 2)
-        writeFile("qv.cfg", pieces.size() > 1 ? pieces[1] : std::string_view());
+        writeFile("qv.cfg", withoutSlash(pieces.size() > 1 ? pieces[1] : std::string_view()));
     if (flags & 4)
         fs::create_directory("d");
     if (flags & 8)
@@ -99,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::vector<std::string> args{"quorvex"};
     for (std::size_t i = 2; i < pieces.size(); ++i)
-        args.push_back(confine(pieces[i]));
+        args.push_back(confine(pieces[i], i > 2 ? pieces[i - 1] : std::string_view()));
     std::vector<const char*> argv;
     argv.reserve(args.size() + 1);
     for (const std::string& arg : args)

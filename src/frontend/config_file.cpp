@@ -86,6 +86,7 @@ bool writeDefaultConfig(Console& console) {
     TextFileWriter file("qv.cfg");
     if (!file.isOpen()) {
         console.printf("Error opening cfg file qv.cfg\n");
+        console.diagnose("Error opening cfg file qv.cfg: %s", file.errorText().c_str());
         return false;
     }
     file.write(console.format("#SEARCHNAME,%s\n", kDefaultStation));
@@ -95,6 +96,7 @@ bool writeDefaultConfig(Console& console) {
                "GREPTEXT,greptext\n");
     if (!file.close()) {
         console.printf("Error writing %s\n", "qv.cfg");
+        console.diagnose("Error writing qv.cfg: %s", file.errorText().c_str());
         return false;
     }
     return true;

@@ -95,17 +95,18 @@ void Program::loadConfigFile() {
     if (!file)
         return;
     console_.printf("processing config file\n");
-    bool readFailed = false;
+    std::string readError;
     {
         FileSource source(file);
         LineReader configFile(source, kConfigReadMax, std::size_t{64} * 1024);
         readConfigFile(configFile, settings_, console_);
-        readFailed = configFile.readError();
+        if (configFile.readError())
+            readError = configFile.readErrorText();
     }
     std::fclose(file);
     // Settings from half a file could silently change what the run reports.
-    if (readFailed)
-        fatal(console_, "Error reading %s\n", settings_.cfgPath);
+    if (!readError.empty())
+        fatal(console_, readError, "Error reading %s\n", settings_.cfgPath);
 }
 
 void Program::openOutputFile(const char* logArgument) {
@@ -113,10 +114,10 @@ void Program::openOutputFile(const char* logArgument) {
         return;
     // Truncating the log about to be read would destroy it.
     if (!settings_.multiFile && sameFile(settings_.outfilename, logArgument))
-        fatal(console_, "Output file %s is the log file\n", settings_.outfilename);
+        fatal(console_, "", "Output file %s is the log file\n", settings_.outfilename);
     auto file = std::make_unique<TextFileWriter>(settings_.outfilename);
     if (!file->isOpen())
-        fatal(console_, "Error opening %s\n", settings_.outfilename);
+        fatal(console_, file->errorText(), "Error opening %s\n", settings_.outfilename);
     outputFile_ = std::move(file);
 }
 
@@ -140,9 +141,10 @@ void Program::closeOutputFile() {
         return;
     const bool ok = outputFile_->close();
     const std::string name = outputFile_->path();
+    const std::string reason = outputFile_->errorText();
     outputFile_.reset();
     if (!ok)
-        fatal(console_, "Error writing %s\n", name.c_str());
+        fatal(console_, reason, "Error writing %s\n", name.c_str());
 }
 
 int Program::start(int argc, const char* const* argv) {
@@ -184,7 +186,7 @@ int runProgram(int argc, const char* const* argv, Console& console) {
     console.flush();
     // The report itself was lost: say so where it can still be seen.
     if (console.failed()) {
-        std::fputs("Error writing standard output\n", stderr);
+        console.diagnose("Error writing standard output");
         return 1;
     }
     return code;

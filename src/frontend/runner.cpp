@@ -58,12 +58,13 @@ void FileRunner::runScan(const char* name, LineReader& logFile) {
 void FileRunner::processFile(const char* name) {
     resetFileStats(transitions_);
     lineCount_ = 0;
-    std::FILE* file = openForRead(name);
+    std::string whyNot;
+    std::FILE* file = openForRead(name, &whyNot);
     if (!file)
-        fatal(console_, "Error opening %s\n", name);
+        fatal(console_, whyNot, "Error opening %s\n", name);
     report_.print("**** Processing File %s ****\n", name);
     const std::int64_t sizeAtOpen = regularFileSize(file);
-    bool readFailed = false;
+    std::string readError;
     {
         // A big log is read on a second thread while the scan works.
         const bool readAhead = sizeAtOpen >= kReadAheadFrom;
@@ -72,14 +73,16 @@ void FileRunner::processFile(const char* name) {
         if (readAhead)
             logFile.readAhead();
         runScan(name, logFile);
-        readFailed = logFile.readError();
+        if (logFile.readError())
+            readError = logFile.readErrorText();
     }
     // A log that shrank while it was read was cut short under the scan.
-    readFailed = readFailed || regularFileSize(file) < sizeAtOpen;
+    if (readError.empty() && regularFileSize(file) < sizeAtOpen)
+        readError = "file shrank while being read";
     std::fclose(file);
     // The report of what was read stands; the run must still not claim success.
-    if (readFailed)
-        fatal(console_, "Error reading %s\n", name);
+    if (!readError.empty())
+        fatal(console_, readError, "Error reading %s\n", name);
 }
 
 // Reading a file being written could grow it without end.

@@ -8,7 +8,7 @@ namespace qv {
 void SideOutputs::refuseSameFile(const char* what, const std::string& path, const char* otherName,
                                  const char* other) {
     if (other && sameFile(path.c_str(), other))
-        fatal(console_, "%s file %s is the %s file\n", what, path.c_str(), otherName);
+        fatal(console_, "", "%s file %s is the %s file\n", what, path.c_str(), otherName);
 }
 
 void SideOutputs::refuseKnownFiles(const char* what, const std::string& path,
@@ -21,17 +21,17 @@ void SideOutputs::openCsv(const char* logArgument, const TextFileWriter* outputF
     refuseKnownFiles("CSV", settings_.csvPath, logArgument, outputFile);
     auto csv = std::make_unique<TransitionCsv>(settings_.csvPath);
     if (!csv->isOpen())
-        fatal(console_, "Error opening %s\n", settings_.csvPath.c_str());
+        fatal(console_, csv->errorText(), "Error opening %s\n", settings_.csvPath.c_str());
     csv_ = std::move(csv);
 }
 
 void SideOutputs::writeChart() {
     TextFileWriter file(settings_.plotPath.c_str());
     if (!file.isOpen())
-        fatal(console_, "Error opening %s\n", settings_.plotPath.c_str());
+        fatal(console_, file.errorText(), "Error opening %s\n", settings_.plotPath.c_str());
     chart_->write(file);
     if (!file.close())
-        fatal(console_, "Error writing %s\n", settings_.plotPath.c_str());
+        fatal(console_, file.errorText(), "Error writing %s\n", settings_.plotPath.c_str());
 }
 
 void SideOutputs::open(const char* logArgument, const TextFileWriter* outputFile) {
@@ -61,9 +61,10 @@ bool SideOutputs::isSideOutput(const char* path) const {
 void SideOutputs::finish() {
     if (csv_) {
         const bool ok = csv_->close();
+        const std::string reason = csv_->errorText();
         csv_.reset();
         if (!ok)
-            fatal(console_, "Error writing %s\n", settings_.csvPath.c_str());
+            fatal(console_, reason, "Error writing %s\n", settings_.csvPath.c_str());
     }
     if (chart_) {
         writeChart();

@@ -1,9 +1,18 @@
 #include "platform/byte_source.h"
 
+#include "platform/platform.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace qv {
+
+std::size_t FileSource::read(char* buffer, std::size_t size) {
+    const std::size_t n = std::fread(buffer, 1, size, file_);
+    if (n < size && std::ferror(file_) && error_.empty())
+        error_ = lastErrorText();
+    return n;
+}
 
 std::size_t MemorySource::read(char* buffer, std::size_t size) {
     const std::size_t limit = std::min(failAt_, bytes_.size());

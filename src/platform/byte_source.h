@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 namespace qv {
@@ -17,19 +18,21 @@ class ByteSource {
     virtual std::size_t read(char* buffer, std::size_t size) = 0;
     /// True once a read has failed rather than met the end.
     virtual bool failed() const = 0;
+    /// Why the read failed, in the system's words.
+    virtual std::string errorText() const { return "read error"; }
 };
 
 /// An open stdio file (binary mode); not owned, not closed.
 class FileSource final : public ByteSource {
   public:
     explicit FileSource(std::FILE* file) : file_(file) {}
-    std::size_t read(char* buffer, std::size_t size) override {
-        return std::fread(buffer, 1, size, file_);
-    }
+    std::size_t read(char* buffer, std::size_t size) override;
     bool failed() const override { return std::ferror(file_) != 0; }
+    std::string errorText() const override { return error_; }
 
   private:
     std::FILE* file_;
+    std::string error_; // set where the read failed, on the thread that read
 };
 
 /// Bytes in memory, handed out at most `chunk` at a time; with `failAt` set,
@@ -41,6 +44,7 @@ class MemorySource final : public ByteSource {
         : bytes_(bytes), chunk_(chunk == 0 ? 1 : chunk), failAt_(failAt) {}
     std::size_t read(char* buffer, std::size_t size) override;
     bool failed() const override { return failed_; }
+    std::string errorText() const override { return "Input/output error"; }
 
   private:
     std::string_view bytes_;

@@ -2,12 +2,17 @@
 
 namespace qv {
 
-std::FILE* openForRead(const char* path) {
+std::FILE* openForRead(const char* path, std::string* whyNot) {
     std::FILE* f = std::fopen(path, "rb");
-    if (!f)
+    if (!f) {
+        if (whyNot)
+            *whyNot = lastErrorText();
         return nullptr;
+    }
     if (isDirectory(f)) {
         std::fclose(f);
+        if (whyNot)
+            *whyNot = "is a directory";
         return nullptr;
     }
     // LineReader buffers the input itself; a stdio buffer as well would
@@ -16,8 +21,11 @@ std::FILE* openForRead(const char* path) {
     return f;
 }
 
-std::FILE* openForWrite(const char* path) {
-    return std::fopen(path, "w+b");
+std::FILE* openForWrite(const char* path, std::string* whyNot) {
+    std::FILE* f = std::fopen(path, "w+b");
+    if (!f && whyNot)
+        *whyNot = lastErrorText();
+    return f;
 }
 
 } // namespace qv

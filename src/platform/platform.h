@@ -11,14 +11,20 @@
 
 namespace qv {
 
+/// The system's words for why the call that just failed failed: strerror of
+/// errno on POSIX, the system message on Windows. Call it right away.
+std::string lastErrorText();
+
 /// Opens a file for reading in binary mode; the text-mode conversion is done
 /// by LineReader so that every platform reads the same lines. A directory
-/// counts as a file that cannot be opened. Returns nullptr on failure.
-std::FILE* openForRead(const char* path);
+/// counts as a file that cannot be opened. Returns nullptr on failure, with
+/// the reason in `whyNot` when it is given.
+std::FILE* openForRead(const char* path, std::string* whyNot = nullptr);
 
 /// Opens (creates or truncates) a file for writing in binary mode; newline
-/// conversion is done by TextFileWriter. Returns nullptr on failure.
-std::FILE* openForWrite(const char* path);
+/// conversion is done by TextFileWriter. Returns nullptr on failure, with the
+/// reason in `whyNot` when it is given.
+std::FILE* openForWrite(const char* path, std::string* whyNot = nullptr);
 
 /// True when the open file is a directory (or cannot be examined).
 bool isDirectory(std::FILE* file);

@@ -7,7 +7,8 @@
 namespace qv {
 
 TextFileWriter::TextFileWriter(const char* path, std::size_t bufferSize)
-    : path_(path), file_(openForWrite(path)), buffer_(new char[bufferSize]), capacity_(bufferSize) {
+    : path_(path), buffer_(new char[bufferSize]), capacity_(bufferSize) {
+    file_ = openForWrite(path, &error_); // error_ must exist first
 }
 
 TextFileWriter::~TextFileWriter() {
@@ -33,7 +34,7 @@ void TextFileWriter::put(const char* data, std::size_t size) {
     if (used_ + size > capacity_)
         drain();
     if (size > capacity_) {
-        failed_ |= std::fwrite(data, 1, size, file_) != size;
+        fail(std::fwrite(data, 1, size, file_) != size);
         return;
     }
     std::memcpy(buffer_.get() + used_, data, size);
@@ -42,21 +43,30 @@ void TextFileWriter::put(const char* data, std::size_t size) {
 
 void TextFileWriter::drain() {
     if (file_ && used_ > 0)
-        failed_ |= std::fwrite(buffer_.get(), 1, used_, file_) != used_;
+        fail(std::fwrite(buffer_.get(), 1, used_, file_) != used_);
     used_ = 0;
 }
 
 void TextFileWriter::flush() {
     drain();
     if (file_)
-        failed_ |= std::fflush(file_) != 0;
+        fail(std::fflush(file_) != 0);
+}
+
+// Keeps the reason of the first failure: later ones follow from it.
+void TextFileWriter::fail(bool failedNow) {
+    if (!failedNow)
+        return;
+    if (!failed_ && error_.empty())
+        error_ = lastErrorText();
+    failed_ = true;
 }
 
 bool TextFileWriter::close() {
     if (!file_)
         return !failed_;
     flush();
-    failed_ |= std::fclose(file_) != 0;
+    fail(std::fclose(file_) != 0);
     file_ = nullptr;
     return !failed_;
 }

@@ -27,10 +27,13 @@ class TextFileWriter {
     /// Flushes and closes; false when any write, the flush or the close failed.
     bool close();
     bool failed() const { return failed_; }
+    /// Why the open or the first failed write failed, in the system's words.
+    const std::string& errorText() const { return error_; }
 
   private:
     void put(const char* data, std::size_t size);
     void drain();
+    void fail(bool failedNow);
 
     std::string path_;
     std::FILE* file_ = nullptr;
@@ -38,6 +41,7 @@ class TextFileWriter {
     std::size_t capacity_;
     std::size_t used_ = 0;
     bool failed_ = false;
+    std::string error_;
 };
 
 } // namespace qv

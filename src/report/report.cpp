@@ -69,6 +69,17 @@ std::string_view Console::format(const char* fmt, ...) {
     return text;
 }
 
+void Console::diagnose(const char* fmt, ...) {
+    std::string line = "quorvex: ";
+    std::va_list args;
+    va_start(args, fmt);
+    vappend(line, fmt, args);
+    va_end(args);
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), errors_);
+    std::fflush(errors_);
+}
+
 void Console::flush() {
     std::fflush(stream_);
 }
@@ -107,13 +118,21 @@ void Report::write(std::string_view text) {
         file_->write(text);
 }
 
-void fatal(Console& console, const char* fmt, ...) {
+void fatal(Console& console, std::string_view reason, const char* fmt, ...) {
     std::va_list args;
     va_start(args, fmt);
     std::string text;
     vappend(text, fmt, args);
     va_end(args);
     console.write(text);
+    std::string_view words(text);
+    if (!words.empty() && words.back() == '\n')
+        words.remove_suffix(1);
+    if (reason.empty())
+        console.diagnose("%.*s", static_cast<int>(words.size()), words.data());
+    else
+        console.diagnose("%.*s: %.*s", static_cast<int>(words.size()), words.data(),
+                         static_cast<int>(reason.size()), reason.data());
     throw ProgramExit{1};
 }
 

@@ -26,10 +26,12 @@ void appendPrintf(std::string& into, const char* fmt, ...) QV_PRINTF(2, 3);
 /// Gives standard output a real buffer of its own unless it is a terminal.
 void bufferStandardOutput();
 
-/// The console: standard output in a run, any stream in tests and fuzzing.
+/// The console: standard output for the report and standard error for
+/// diagnostics in a run, any streams in tests and fuzzing.
 class Console {
   public:
-    explicit Console(std::FILE* stream = stdout) : stream_(stream) {}
+    explicit Console(std::FILE* stream = stdout, std::FILE* errors = stderr)
+        : stream_(stream), errors_(errors) {}
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
 
@@ -43,8 +45,13 @@ class Console {
     /// the next call.
     std::string_view format(const char* fmt, ...) QV_PRINTF(2, 3);
 
+    /// One diagnostic line on the error stream: "quorvex: <text>\n". The
+    /// report on the output stream never holds these.
+    void diagnose(const char* fmt, ...) QV_PRINTF(2, 3);
+
   private:
     std::FILE* stream_;
+    std::FILE* errors_;
     std::string buffer_;
 };
 
@@ -89,7 +96,10 @@ struct ProgramExit {
     int code;
 };
 
-/// Prints a fatal message on the console and ends the run with exit code 1.
-[[noreturn]] void fatal(Console& console, const char* fmt, ...) QV_PRINTF(2, 3);
+/// Prints a fatal message on the console and the same words on the error
+/// stream, followed by ": <reason>" when there is one, and ends the run with
+/// exit code 1.
+[[noreturn]] void fatal(Console& console, std::string_view reason, const char* fmt, ...)
+    QV_PRINTF(3, 4);
 
 } // namespace qv

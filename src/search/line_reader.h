@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace qv {
@@ -44,6 +45,8 @@ class LineReader {
 
     /// True when reading stopped on an error rather than the end of the file.
     bool readError() const { return readError_; }
+    /// Why, in the system's words.
+    std::string readErrorText() const { return source_.errorText(); }
 
     std::size_t maxRead() const { return maxRead_; }
 

@@ -28,6 +28,7 @@ class TransitionCsv final : public TransitionObserver {
     const std::string& path() const { return file_.path(); }
     /// False when any write, the flush or the close failed.
     bool close() { return file_.close(); }
+    const std::string& errorText() const { return file_.errorText(); }
 
     void beginFile(std::string_view name) override;
     void group(const TransitionRecord& record) override;

@@ -1,18 +1,25 @@
 // Runs one golden case through the real binary in a fresh directory and
-// compares standard output, exit code and written files byte for byte.
+// compares standard output, standard error (where the case gives it), exit
+// code and written files byte for byte.
 // Case layout (see README.md beside this file):
-//   args               one argument per line (after the program name)
+//   args               one argument per line (after the program name); @TMP@
+//                      stands for the absolute path of the working directory
+//                      and is written back for it in the captured output
 //   input/             copied into the empty working directory first
 //   mkdirs             optional: directories to create there, one per line
 //   symlinks           optional: "name -> target" lines, links made there
 //   expected/stdout    exact bytes of standard output
+//   expected/stderr    optional: exact bytes of standard error
 //   expected/exit      exit code (0 when absent)
 //   expected/files/    each file must exist afterwards with exactly these bytes
+//                      (@TMP@ written back for the working directory)
 //   expected/absent    optional: names that must not exist afterwards
 //   expected-windows/  optional: with --windows, its stdout, exit, files/ and
 //                      absent replace those of expected/; `reason` says why
 //   skip-windows       optional: with --windows the case is skipped (exit 77);
 //                      its first line says why
+//   skip-if-exists     optional: a path on its first line, the reason on its
+//                      second; the case is skipped while that path exists
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -38,6 +45,16 @@ struct Options {
 };
 
 constexpr int kSkipped = 77; // CTest's SKIP_RETURN_CODE for these tests
+constexpr const char* kTmp = "@TMP@";
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+    if (from.empty())
+        return text;
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -131,7 +148,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
     return !options.binary.empty() && !options.caseDir.empty();
 }
 
-int runBinary(const Options& options, const fs::path& work, const fs::path& capture) {
+int runBinary(const Options& options, const fs::path& work, const fs::path& capture,
+              const fs::path& errors) {
     std::string command = "cd ";
     command += shellQuote(work.string());
     command += " && ";
@@ -142,11 +160,13 @@ int runBinary(const Options& options, const fs::path& work, const fs::path& capt
     command += shellQuote(fs::absolute(options.binary).string());
     for (const std::string& arg : readLines(options.caseDir / "args")) {
         command += ' ';
-        command += shellQuote(arg);
+        command += shellQuote(replaceAll(arg, kTmp, work.string()));
     }
     command += " > ";
     command += shellQuote(capture.string());
-    command += " 2>&1 < /dev/null";
+    command += " 2> ";
+    command += shellQuote(errors.string());
+    command += " < /dev/null";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -198,7 +218,7 @@ fs::path expectedFile(const Options& options, const std::string& name) {
 }
 
 fs::path prepareWork(const Options& options, const fs::path& root) {
-    const fs::path work = root / "work";
+    const fs::path work = root / "w"; // short: @TMP@ must fit a 51-character field
     fs::create_directories(work);
     if (fs::exists(options.caseDir / "input"))
         fs::copy(options.caseDir / "input", work, fs::copy_options::recursive);
@@ -212,22 +232,30 @@ fs::path prepareWork(const Options& options, const fs::path& root) {
     return work;
 }
 
-int updateCase(const Options& options, const fs::path& work, const std::string& actual,
-               int exitCode) {
+struct RunOutput {
+    std::string stdoutText;
+    std::string stderrText;
+    int exitCode;
+};
+
+int updateCase(const Options& options, const fs::path& work, const RunOutput& run) {
     // A Windows run records only into an existing expected-windows/ (with its reason).
     const fs::path expected = options.caseDir / (options.windows ? "expected-windows" : "expected");
     if (options.windows && !fs::exists(expected / "reason")) {
         std::cerr << "no expected-windows/reason: this case needs no Windows expectations\n";
         return 1;
     }
-    writeFile(expected / "stdout", actual);
-    writeFile(expected / "exit", std::to_string(exitCode) + "\n");
+    writeFile(expected / "stdout", run.stdoutText);
+    if (!run.stderrText.empty() || fs::exists(expected / "stderr"))
+        writeFile(expected / "stderr", run.stderrText);
+    writeFile(expected / "exit", std::to_string(run.exitCode) + "\n");
     for (const auto& entry : fs::recursive_directory_iterator(work)) {
         const fs::path rel = fs::relative(entry.path(), work);
         const fs::path original = options.caseDir / "input" / rel;
         if (entry.is_regular_file() &&
             (!fs::exists(original) || readFile(original) != readFile(entry.path())))
-            writeFile(expected / "files" / rel, readFile(entry.path()));
+            writeFile(expected / "files" / rel,
+                      replaceAll(readFile(entry.path()), work.string(), kTmp));
     }
     std::cout << "updated " << expected << "\n";
     return 0;
@@ -246,7 +274,8 @@ bool checkFiles(const Options& options, const fs::path& work) {
                 ok = false;
                 continue;
             }
-            ok &= compare(rel.string(), readFile(entry.path()), readFile(work / rel));
+            ok &= compare(rel.string(), readFile(entry.path()),
+                          replaceAll(readFile(work / rel), work.string(), kTmp));
         }
     }
     for (const std::string& name : readLines(expectedFile(options, "absent"))) {
@@ -258,9 +287,12 @@ bool checkFiles(const Options& options, const fs::path& work) {
     return ok;
 }
 
-bool checkCase(const Options& options, const fs::path& work, const std::string& actual,
-               int exitCode) {
-    bool ok = compare("stdout", readFile(expectedFile(options, "stdout")), actual);
+bool checkCase(const Options& options, const fs::path& work, const RunOutput& run) {
+    bool ok = compare("stdout", readFile(expectedFile(options, "stdout")), run.stdoutText);
+    const fs::path expectedErrors = expectedFile(options, "stderr");
+    if (fs::exists(expectedErrors))
+        ok &= compare("stderr", readFile(expectedErrors), run.stderrText);
+    const int exitCode = run.exitCode;
     const std::string exitLine = firstLine(expectedFile(options, "exit"));
     const int expectedExit = exitLine.empty() ? 0 : std::atoi(exitLine.c_str());
     if (exitCode != expectedExit) {
@@ -285,7 +317,12 @@ int main(int argc, char** argv) {
         return 1;
     if (skip)
         return kSkipped;
-    char pattern[] = "/tmp/qv-golden-XXXXXX";
+    const std::vector<std::string> skipIf = readLines(options.caseDir / "skip-if-exists");
+    if (skipIf.size() >= 2 && fs::exists(fs::symlink_status(skipIf[0]))) {
+        std::cout << "skipped while " << skipIf[0] << " exists: " << skipIf[1] << "\n";
+        return kSkipped;
+    }
+    char pattern[] = "/tmp/qvg.XXXXXX";
     if (!mkdtemp(pattern)) {
         std::perror("mkdtemp");
         return 2;
@@ -293,12 +330,19 @@ int main(int argc, char** argv) {
     const fs::path root = pattern;
     const fs::path work = prepareWork(options, root);
     const fs::path capture = root / "stdout";
-    const int exitCode = runBinary(options, work, capture);
-    std::string actual = readFile(capture);
-    if (options.crlfStdout)
-        actual = dropCR(actual);
-    const bool ok = options.update ? updateCase(options, work, actual, exitCode) == 0
-                                   : checkCase(options, work, actual, exitCode);
+    const fs::path errors = root / "stderr";
+    RunOutput run;
+    run.exitCode = runBinary(options, work, capture, errors);
+    run.stdoutText = readFile(capture);
+    run.stderrText = readFile(errors);
+    if (options.crlfStdout) {
+        run.stdoutText = dropCR(run.stdoutText);
+        run.stderrText = dropCR(run.stderrText);
+    }
+    run.stdoutText = replaceAll(run.stdoutText, work.string(), kTmp);
+    run.stderrText = replaceAll(run.stderrText, work.string(), kTmp);
+    const bool ok =
+        options.update ? updateCase(options, work, run) == 0 : checkCase(options, work, run);
     fs::remove_all(root);
     return ok ? 0 : 1;
 }

@@ -2,11 +2,17 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace qv {
+
+std::string lastErrorText() {
+    return std::strerror(errno);
+}
 
 bool isDirectory(std::FILE* file) {
     struct stat st {};

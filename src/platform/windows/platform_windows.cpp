@@ -1,10 +1,29 @@
 // Windows side of the platform layer.
 #include "platform/platform.h"
 
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 #include <windows.h>
 
 namespace qv {
+
+std::string lastErrorText() {
+    const int crtError = errno;
+    const DWORD code = GetLastError();
+    if (code == 0)
+        return std::strerror(crtError);
+    char text[512] = {};
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+    std::string message(text, length);
+    // The system's messages end with a full stop and a line break.
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == ' ' || message.back() == '.'))
+        message.pop_back();
+    return message.empty() ? std::string(std::strerror(crtError)) : message;
+}
 
 bool isDirectory(std::FILE* file) {
     struct _stat64 st {};

@@ -1,6 +1,7 @@
 #include "frontend/options.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace qv {
 
@@ -121,19 +122,57 @@ const Option kOptions[] = {
      }},
 };
 
+const Option* findOption(const char* arg) {
+    for (const Option& option : kOptions)
+        if (std::strcmp(arg, option.name) == 0)
+            return &option;
+    return nullptr;
+}
+
+// Words the option pass passes over on purpose: the pre-pass and argument 1
+// act on them.
+bool knownElsewhere(std::string_view arg) {
+    return arg == "/cfg" || arg == "/gencfg" || arg == "/h" || arg == "/v";
+}
+
+// A mistyped option: "/" or "-" and a word without a path's "/", "\" or ".".
+bool looksLikeOption(std::string_view arg) {
+    return arg.size() > 1 && (arg[0] == '/' || arg[0] == '-') &&
+           arg.find_first_of("/\\.", 1) == std::string_view::npos;
+}
+
+// Nothing of the report changes: the words go to the error stream only.
+void noteIgnored(std::string_view arg, Console& console) {
+    const int n = static_cast<int>(arg.size());
+    if (looksLikeOption(arg))
+        console.diagnose("unknown option '%.*s' ignored", n, arg.data());
+    else
+        console.diagnose("argument '%.*s' ignored: only argument 1 is read as the log; for "
+                         "several files quote a pattern and add /multi",
+                         n, arg.data());
+}
+
 } // namespace
 
 void optionPass(int argc, const char* const* argv, RunSettings& settings, Console& console) {
     for (int i = 2; i < argc; ++i) {
-        for (const Option& option : kOptions) {
-            if (std::strcmp(argv[i], option.name) != 0)
-                continue;
+        const Option* option = findOption(argv[i]);
+        if (option) {
             const char* value = nullptr;
-            if (option.takesValue && i + 1 < argc)
+            if (option->takesValue && i + 1 < argc)
                 value = argv[++i];
-            option.apply(settings, console, value);
-            break;
+            option->apply(settings, console, value);
+            continue;
         }
+        const std::string_view arg(argv[i]);
+        if (arg == "/cfg") {
+            // Its path belongs to the pre-pass, unless it is an option itself.
+            if (i + 1 < argc && !findOption(argv[i + 1]))
+                ++i;
+            continue;
+        }
+        if (!knownElsewhere(arg))
+            noteIgnored(arg, console);
     }
 }
 

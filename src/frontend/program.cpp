@@ -2,6 +2,7 @@
 
 #include "frontend/config_file.h"
 #include "frontend/options.h"
+#include "frontend/output_guard.h"
 #include "frontend/runner.h"
 #include "frontend/settings.h"
 #include "frontend/side_outputs.h"
@@ -33,6 +34,16 @@ void printUsage(Console& console) {
                   "         /v       - Display program version and exit\n");
 }
 
+void printHelp(Console& console) {
+    printUsage(console);
+    // The options the usage text above does not list.
+    console.write(
+        "         /cfg     - read this configuration file [/cfg <file>]; turns output on\n"
+        "         /gencfg  - write a starter qv.cfg and exit\n"
+        "         /csv     - every transition to a CSV file [/csv <file.csv>]\n"
+        "         /plot    - chart of the delays, SVG [/plot <file.svg>]\n");
+}
+
 namespace {
 
 /// One run of the program: the settings and what stays open across files.
@@ -44,6 +55,7 @@ class Program {
 
     int run(int argc, const char* const* argv) {
         int code = 0;
+        console_.hold(); // until the run is known not to write into its own log
         try {
             code = start(argc, argv);
         } catch (const ProgramExit& exit) {
@@ -65,9 +77,12 @@ class Program {
     void openOutputFile(const char* logArgument);
     void echoSettings();
     void closeOutputFile();
+    void noteSettings(const char* logArgument);
+    bool refused(const char* logArgument);
 
     Console& console_;
     RunSettings settings_;
+    bool cfgGiven_ = false; // /cfg named the configuration file
     std::unique_ptr<TextFileWriter> outputFile_;
     SideOutputs sideOutputs_;
 };
@@ -78,6 +93,7 @@ void Program::prePass(int argc, const char* const* argv) {
         if (std::strcmp(argv[i], "/cfg") == 0) {
             settings_.outputFileEnabled = true;
             if (i + 1 < argc) {
+                cfgGiven_ = true;
                 copyField(settings_.cfgPath, argv[i + 1]);
                 console_.printf("Overriding cfg file to [%s]\n", settings_.cfgPath);
                 return;
@@ -91,9 +107,14 @@ void Program::prePass(int argc, const char* const* argv) {
 }
 
 void Program::loadConfigFile() {
-    std::FILE* file = openForRead(settings_.cfgPath);
-    if (!file)
+    std::string whyNot;
+    std::FILE* file = openForRead(settings_.cfgPath, &whyNot);
+    if (!file) {
+        if (cfgGiven_)
+            console_.diagnose("configuration file %s cannot be opened: %s; going on without it",
+                              settings_.cfgPath, whyNot.c_str());
         return;
+    }
     console_.printf("processing config file\n");
     std::string readError;
     {
@@ -147,28 +168,70 @@ void Program::closeOutputFile() {
         fatal(console_, reason, "Error writing %s\n", name.c_str());
 }
 
+// What the report alone would not tell: settings that make a run report
+// nothing or less than asked for.
+void Program::noteSettings(const char* logArgument) {
+    const RunSettings& s = settings_;
+    const bool routerTakes = s.analyzeMode == AnalyzeMode::RouterTakes;
+    if (routerTakes && s.levelFilter)
+        console_.diagnose("the configuration turns the level filter on: router lines must also "
+                          "contain '%s'",
+                          s.levelText);
+    if (!routerTakes && (s.csvEnabled || s.plotEnabled))
+        console_.diagnose("%s ignored: only the ROUTER TAKES mode writes %s",
+                          s.csvEnabled && s.plotEnabled ? "/csv and /plot"
+                          : s.csvEnabled                ? "/csv"
+                                                        : "/plot",
+                          s.csvEnabled && s.plotEnabled ? "them" : "it");
+    if (s.multiFile && std::strcmp(logArgument, "-") == 0) {
+        console_.diagnose("standard input (-) cannot be a pattern: leave out /multi");
+        throw ProgramExit{1};
+    }
+}
+
+// A run that would read its own output stops before writing anything.
+bool Program::refused(const char* logArgument) {
+    if (!settings_.multiFile && logIsStandardOutput(logArgument, console_)) {
+        console_.discard();
+        return true;
+    }
+    console_.release();
+    if (settings_.multiFile)
+        refuseLinkedOutputs(logArgument, settings_, console_);
+    return false;
+}
+
 int Program::start(int argc, const char* const* argv) {
     if (argc < 2) {
         console_.printf("not enough cmnd line args\n");
         printUsage(console_);
         return 1;
     }
-    if (std::strcmp(argv[1], "/h") == 0) {
+    const std::string_view first(argv[1]);
+    if (first == "/h") {
         printUsage(console_);
         return 0;
     }
-    if (std::strcmp(argv[1], "/v") == 0) {
+    if (first == "--help" || first == "-h") {
+        printHelp(console_);
+        return 0;
+    }
+    if (first == "/v" || first == "--version" || first == "-V") {
         console_.printf(" QUORVEX PROGRAM VERSION %s\n", kVersion);
         return 0;
     }
     prePass(argc, argv);
     loadConfigFile();
     optionPass(argc, argv, settings_, console_);
+    noteSettings(argv[1]);
+    if (refused(argv[1]))
+        return 1;
     openOutputFile(argv[1]);
     sideOutputs_.open(argv[1], outputFile_.get());
     echoSettings();
     {
-        FileRunner runner(settings_, console_, outputFile_.get(), sideOutputs_);
+        FileRunner runner(settings_, console_, outputFile_.get(), sideOutputs_,
+                          standardOutputId(console_));
         if (settings_.multiFile)
             runner.runFilePattern(argv[1]);
         else

@@ -27,10 +27,10 @@ LineScanOptions lineScanOptions(const RunSettings& s) {
 } // namespace
 
 FileRunner::FileRunner(const RunSettings& settings, Console& console, TextFileWriter* outputFile,
-                       SideOutputs& sideOutputs)
+                       SideOutputs& sideOutputs, FileId standardOutput)
     : settings_(settings), console_(console), outputFile_(outputFile), sideOutputs_(sideOutputs),
-      report_(console, outputFile), transitions_(transitionOptions(settings), report_),
-      lineScans_(lineScanOptions(settings)) {
+      standardOutput_(standardOutput), report_(console, outputFile),
+      transitions_(transitionOptions(settings), report_), lineScans_(lineScanOptions(settings)) {
     sideOutputs_.attach(transitions_.groupLog);
 }
 
@@ -41,6 +41,8 @@ void FileRunner::runScan(const char* name, LineReader& logFile) {
         scanTransitions(logFile, transitions_);
         printRunSummary(transitions_);
         transitions_.groupLog.endFile(transitions_.fileStats);
+        if (transitions_.fileStats.lineCount > 0 && transitions_.fileStats.transitionCount == 0)
+            console_.diagnose("no transition of '%s' in %s", settings_.srchname, name);
         break;
     case AnalyzeMode::CmdErrorTc:
         scanCommandErrors(logFile, report_, lineScans_, lineCount_);
@@ -54,12 +56,13 @@ void FileRunner::runScan(const char* name, LineReader& logFile) {
     }
 }
 
-// One log file: reset, open, banner, scan, close.
+// One log file: reset, open, banner, scan, close. "-" is standard input.
 void FileRunner::processFile(const char* name) {
     resetFileStats(transitions_);
     lineCount_ = 0;
+    const bool standardInputLog = std::string_view(name) == "-";
     std::string whyNot;
-    std::FILE* file = openForRead(name, &whyNot);
+    std::FILE* file = standardInputLog ? standardInput() : openForRead(name, &whyNot);
     if (!file)
         fatal(console_, whyNot, "Error opening %s\n", name);
     report_.print("**** Processing File %s ****\n", name);
@@ -79,7 +82,8 @@ void FileRunner::processFile(const char* name) {
     // A log that shrank while it was read was cut short under the scan.
     if (readError.empty() && regularFileSize(file) < sizeAtOpen)
         readError = "file shrank while being read";
-    std::fclose(file);
+    if (!standardInputLog)
+        std::fclose(file);
     // The report of what was read stands; the run must still not claim success.
     if (!readError.empty())
         fatal(console_, readError, "Error reading %s\n", name);
@@ -88,7 +92,7 @@ void FileRunner::processFile(const char* name) {
 // Reading a file being written could grow it without end.
 bool FileRunner::isOwnOutput(const char* path) const {
     return (outputFile_ && sameFile(path, outputFile_->path().c_str())) ||
-           sideOutputs_.isSideOutput(path);
+           sideOutputs_.isSideOutput(path) || fileIdOf(path) == standardOutput_;
 }
 
 void FileRunner::runSingleFile(const char* logName) {
@@ -100,6 +104,7 @@ void FileRunner::runFilePattern(const char* pattern) {
     std::unique_ptr<FileSearch> search = findFirstFile(pattern, path);
     if (!search) {
         console_.printf("Coundn't find matching file for [%s]\n", pattern);
+        console_.diagnose("no file matches '%s'", pattern);
         return;
     }
     do {

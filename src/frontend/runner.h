@@ -4,6 +4,7 @@
 
 #include "frontend/settings.h"
 #include "frontend/side_outputs.h"
+#include "platform/platform.h"
 #include "platform/text_writer.h"
 #include "report/report.h"
 #include "scans/line_scans.h"
@@ -17,8 +18,9 @@ namespace qv {
 /// file and the side outputs belong to the program, which closes them.
 class FileRunner {
   public:
+    /// `standardOutput`: standard output's file, which a pattern run skips.
     FileRunner(const RunSettings& settings, Console& console, TextFileWriter* outputFile,
-               SideOutputs& sideOutputs);
+               SideOutputs& sideOutputs, FileId standardOutput);
     FileRunner(const FileRunner&) = delete;
     FileRunner& operator=(const FileRunner&) = delete;
 
@@ -34,6 +36,7 @@ class FileRunner {
     Console& console_;
     TextFileWriter* outputFile_;
     SideOutputs& sideOutputs_;
+    FileId standardOutput_;
     Report report_;
     TransitionAnalysis transitions_;
     LineScanOptions lineScans_;

@@ -29,6 +29,35 @@ std::FILE* openForWrite(const char* path, std::string* whyNot = nullptr);
 /// True when the open file is a directory (or cannot be examined).
 bool isDirectory(std::FILE* file);
 
+/// The identity of a file: device and inode on POSIX, volume serial number
+/// and file index on Windows. Two names with one identity are one file.
+struct FileId {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool known = false;
+    bool operator==(const FileId& other) const {
+        return known && other.known && volume == other.volume && index == other.index;
+    }
+};
+
+/// The identity of what `path` names, links followed; unknown when it
+/// cannot be examined.
+FileId fileIdOf(const char* path);
+
+/// The identity of an open stream when it is a regular file; unknown for a
+/// terminal, pipe, device or closed stream.
+FileId regularFileIdOf(std::FILE* stream);
+
+/// True when `path` names (links followed) a FIFO, a socket or a device.
+bool isSpecialFile(const char* path);
+
+/// Opens the null device on each of the standard descriptors 0 to 2 that is
+/// closed, so that no file the program opens can take its place.
+void reopenClosedStandardStreams();
+
+/// Standard input, switched to binary mode where the platform has a text one.
+std::FILE* standardInput();
+
 /// True when both paths exist and name the same file (device and inode on
 /// POSIX, volume and file index on Windows), whatever their spelling.
 bool sameFile(const char* a, const char* b);

@@ -51,7 +51,21 @@ void bufferStandardOutput() {
 }
 
 void Console::write(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stream_);
+    if (holding_)
+        held_ += text;
+    else
+        std::fwrite(text.data(), 1, text.size(), stream_);
+}
+
+void Console::release() {
+    holding_ = false;
+    write(held_);
+    held_.clear();
+}
+
+void Console::discard() {
+    holding_ = false;
+    held_.clear();
 }
 
 void Console::printf(const char* fmt, ...) {
@@ -81,6 +95,7 @@ void Console::diagnose(const char* fmt, ...) {
 }
 
 void Console::flush() {
+    release();
     std::fflush(stream_);
 }
 

@@ -38,6 +38,14 @@ class Console {
     void write(std::string_view text);
     void printf(const char* fmt, ...) QV_PRINTF(2, 3);
     void flush();
+    std::FILE* stream() const { return stream_; }
+
+    /// From now on text is kept back instead of written, until `release`
+    /// writes it or `discard` drops it: a run that turns out to be refused
+    /// must not write a byte (its output may be the log).
+    void hold() { holding_ = true; }
+    void release();
+    void discard();
     /// True once a write has failed (a full disk, a closed pipe).
     bool failed() const;
 
@@ -53,6 +61,8 @@ class Console {
     std::FILE* stream_;
     std::FILE* errors_;
     std::string buffer_;
+    std::string held_;
+    bool holding_ = false;
 };
 
 /// A block of rows that goes whole to the console and then whole to a file.

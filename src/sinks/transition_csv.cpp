@@ -31,6 +31,17 @@ void appendCsvField(std::string& out, std::string_view field) {
     out += '"';
 }
 
+void appendCsvTextField(std::string& out, std::string_view field) {
+    if (!field.empty() &&
+        std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos) {
+        std::string guarded = "'";
+        guarded += field;
+        appendCsvField(out, guarded);
+        return;
+    }
+    appendCsvField(out, field);
+}
+
 void appendTimecodeText(std::string& out, std::uint32_t raw) {
     static constexpr char kDigits[] = "0123456789abcdef";
     for (int pair = 3; pair >= 0; --pair) {
@@ -48,7 +59,7 @@ TransitionCsv::TransitionCsv(const std::string& path) : file_(path.c_str()) {
 
 void TransitionCsv::beginFile(std::string_view name) {
     fileField_.clear();
-    appendCsvField(fileField_, name);
+    appendCsvTextField(fileField_, name);
 }
 
 void TransitionCsv::group(const TransitionRecord& record) {

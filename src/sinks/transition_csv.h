@@ -15,6 +15,10 @@ namespace qv {
 /// a comma, a quote, a CR or an LF.
 void appendCsvField(std::string& out, std::string_view field);
 
+/// Appends a text field that a spreadsheet must not take for a formula: one
+/// that begins with "=", "+", "-", "@", a tab or a CR gets a "'" in front.
+void appendCsvTextField(std::string& out, std::string_view field);
+
 /// Appends "hh:mm:ss:ff" made of the eight hex digits of a raw timecode, so
 /// a BCD digit above 9 shows as its (lower-case) letter.
 void appendTimecodeText(std::string& out, std::uint32_t raw);

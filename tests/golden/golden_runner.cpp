@@ -6,6 +6,7 @@
 //                      stands for the absolute path of the working directory
 //                      and is written back for it in the captured output
 //   input/             copied into the empty working directory first
+//   stdin              optional: the bytes of standard input (else /dev/null)
 //   mkdirs             optional: directories to create there, one per line
 //   symlinks           optional: "name -> target" lines, links made there
 //   expected/stdout    exact bytes of standard output
@@ -166,7 +167,9 @@ int runBinary(const Options& options, const fs::path& work, const fs::path& capt
     command += shellQuote(capture.string());
     command += " 2> ";
     command += shellQuote(errors.string());
-    command += " < /dev/null";
+    const fs::path input = options.caseDir / "stdin";
+    command += " < ";
+    command += fs::exists(input) ? shellQuote(fs::absolute(input).string()) : "/dev/null";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -104,6 +104,14 @@ TEST(Wildcard, MatchesStarAndQuestionMarkOnly) {
     EXPECT_FALSE(wildcardMatch("*.LOG", "a.log"));    // case counts
     EXPECT_TRUE(wildcardMatch("[a].log", "[a].log")); // brackets are literal
     EXPECT_FALSE(wildcardMatch("[a].log", "a.log"));
+    // A "*" of the pattern is a wildcard even where the name holds a "*" or "?".
+    EXPECT_TRUE(wildcardMatch("*", "*x.log"));
+    EXPECT_TRUE(wildcardMatch("x*", "x*y.log"));
+    EXPECT_TRUE(wildcardMatch("*.log", "*.log"));
+    EXPECT_TRUE(wildcardMatch("a*b", "a*xb"));
+    EXPECT_TRUE(wildcardMatch("*?", "?"));
+    EXPECT_TRUE(wildcardMatch("x?y*", "x*y?z"));
+    EXPECT_FALSE(wildcardMatch("x*z", "x*y"));
     EXPECT_EQ(directoryPartLength("logs/day1/*.log", false), 10u);
     EXPECT_EQ(directoryPartLength("*.log", false), 0u);
     EXPECT_EQ(directoryPartLength("logs\\*.log", false), 0u);

@@ -38,6 +38,23 @@ TEST(TransitionCsv, FieldsAreQuotedOnlyWhenNeeded) {
     EXPECT_EQ(csvField("\""), "\"\"\"\"");
 }
 
+TEST(TransitionCsv, FileNamesAreNeverFormulas) {
+    const auto textField = [](std::string_view text) {
+        std::string out;
+        appendCsvTextField(out, text);
+        return out;
+    };
+    EXPECT_EQ(textField("=cmd|' /C calc'!A0.log"), "'=cmd|' /C calc'!A0.log");
+    EXPECT_EQ(textField("+1.log"), "'+1.log");
+    EXPECT_EQ(textField("-2.log"), "'-2.log");
+    EXPECT_EQ(textField("@x.log"), "'@x.log");
+    EXPECT_EQ(textField("\tx.log"), "'\tx.log");
+    EXPECT_EQ(textField("\rx.log"), "\"'\rx.log\""); // quoted for the CR as well
+    EXPECT_EQ(textField("=a,b.log"), "\"'=a,b.log\"");
+    EXPECT_EQ(textField("logs/a=b.log"), "logs/a=b.log");
+    EXPECT_EQ(textField(""), "");
+}
+
 std::string timecodeText(std::uint32_t raw) {
     std::string out;
     appendTimecodeText(out, raw);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,12 +20,53 @@ bool isDirectory(std::FILE* file) {
     return fstat(fileno(file), &st) != 0 || S_ISDIR(st.st_mode);
 }
 
+namespace {
+
+FileId idOf(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true};
+}
+
+} // namespace
+
+FileId fileIdOf(const char* path) {
+    struct stat st {};
+    return stat(path, &st) == 0 ? idOf(st) : FileId{};
+}
+
+FileId regularFileIdOf(std::FILE* stream) {
+    struct stat st {};
+    const int fd = fileno(stream);
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    return idOf(st);
+}
+
 bool sameFile(const char* a, const char* b) {
-    struct stat sa {
-    }, sb{};
-    if (stat(a, &sa) != 0 || stat(b, &sb) != 0)
-        return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return fileIdOf(a) == fileIdOf(b);
+}
+
+bool isSpecialFile(const char* path) {
+    struct stat st {};
+    return stat(path, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) ||
+                                     S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode));
+}
+
+void reopenClosedStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // The lowest free descriptor is the closed one.
+        const int opened = open("/dev/null", O_RDWR);
+        if (opened >= 0 && opened != fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
+    }
+}
+
+std::FILE* standardInput() {
+    std::setvbuf(stdin, nullptr, _IONBF, 0); // LineReader buffers the input itself
+    return stdin;
 }
 
 std::int64_t regularFileSize(std::FILE* file) {
@@ -56,9 +98,15 @@ class PosixSearch final : public FileSearch {
     std::size_t index_ = 0;
 };
 
-bool isDirectoryPath(const std::string& path) {
+// Directories are never matched; nor are FIFOs, sockets and devices, whose
+// reads could wait for ever. What cannot be examined (a dangling link) is
+// yielded and fails to open.
+bool skippedMatch(const std::string& path) {
     struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (stat(path.c_str(), &st) != 0)
+        return false;
+    return S_ISDIR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) ||
+           S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode);
 }
 
 } // namespace
@@ -74,7 +122,7 @@ std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firs
     std::vector<std::string> names;
     while (const dirent* entry = readdir(d)) {
         const std::string_view name(entry->d_name);
-        if (wildcardMatch(namePattern, name) && !isDirectoryPath(dir + std::string(name)))
+        if (wildcardMatch(namePattern, name) && !skippedMatch(dir + std::string(name)))
             names.emplace_back(name);
     }
     closedir(d);

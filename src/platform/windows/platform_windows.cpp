@@ -3,6 +3,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
 
@@ -56,7 +58,9 @@ class WindowsSearch final : public FileSearch {
 
     bool next(std::string& path) override {
         while (pending_) {
-            const bool directory = (data_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            // Directories are never matched, nor devices.
+            const bool directory =
+                (data_.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0;
             if (!directory)
                 path.assign(dir_).append(data_.cFileName);
             advance();
@@ -86,12 +90,63 @@ class WindowsSearch final : public FileSearch {
 
 } // namespace
 
+namespace {
+
+FileId idOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    return {info.dwVolumeSerialNumber,
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
+}
+
+} // namespace
+
+FileId fileIdOf(const char* path) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return fileInformation(path, info) ? idOf(info) : FileId{};
+}
+
+FileId regularFileIdOf(std::FILE* stream) {
+    const int fd = _fileno(stream);
+    if (fd < 0)
+        return {};
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return {};
+    return idOf(info);
+}
+
 bool sameFile(const char* a, const char* b) {
-    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-    if (!fileInformation(a, ia) || !fileInformation(b, ib))
+    return fileIdOf(a) == fileIdOf(b);
+}
+
+bool isSpecialFile(const char* path) {
+    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
         return false;
-    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+    const DWORD type = GetFileType(h);
+    CloseHandle(h);
+    return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
+}
+
+void reopenClosedStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (_get_osfhandle(fd) != -1)
+            continue;
+        const int opened = _open("NUL", _O_RDWR | _O_BINARY);
+        if (opened >= 0 && opened != fd) {
+            _dup2(opened, fd);
+            _close(opened);
+        }
+    }
+}
+
+std::FILE* standardInput() {
+    _setmode(_fileno(stdin), _O_BINARY); // LineReader does the text-mode conversion
+    std::setvbuf(stdin, nullptr, _IONBF, 0);
+    return stdin;
 }
 
 std::int64_t regularFileSize(std::FILE* file) {

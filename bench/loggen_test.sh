@@ -33,11 +33,11 @@ expect_near() { # what, got, want (hundredths of a percent)
 }
 # Transitions quorvex times against the transitions the followed process completed.
 expect_timed() { # log
-  local done timed
-  done=$(grep -F WQVX "$1" | grep -c -F -e DOFADE:DONE -e 'DOMIX:swrtr trans done')
+  local completed timed
+  completed=$(grep -F WQVX "$1" | grep -c -F -e DOFADE:DONE -e 'DOMIX:swrtr trans done')
   timed=$("$qv" "$1" /sum | awk '/transitions/ { print $4 }')
-  [ "${timed:-0}" -ge $((done * 85 / 100)) ] && [ "$timed" -le "$done" ] ||
-    fail "$1: $timed of $done transitions timed"
+  [ "${timed:-0}" -ge $((completed * 85 / 100)) ] && [ "$timed" -le "$completed" ] ||
+    fail "$1: $timed of $completed transitions timed"
 }
 # The processes that started a fade or mix.
 process_count() { grep -F -e DOFADE:START -e 'XFER XITION' "$1" | cut -c23-30 | sort -u | wc -l; }

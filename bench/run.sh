@@ -1,33 +1,53 @@
 #!/usr/bin/env bash
 # Throughput and peak memory of quorvex on generated logs, side by side with
-# grep and wc in the same run. Not part of the tests.
+# cat, grep, ripgrep and wc in the same run. Not part of the tests.
 #
-# Usage: bench/run.sh [--runs N] [--ref BINARY] [--variants "lf crlf"] [--no-memory]
-#   --runs N      timed runs per command, the best one counts (default 5)
-#   --ref BINARY  also run every mode with BINARY and compare the outputs with cmp
-#   --variants    which 1 GiB logs to time: lf, crlf or both (default both)
-#   --no-memory   skip the peak-memory runs on the 4 GB log and the 500 MB line
+# Usage: bench/run.sh [--runs N] [--logs "std crlf busy"] [--ref BINARY] [--no-memory]
+#   --runs N        timed runs per command, the best one counts (default 5)
+#   --logs LIST     which 1 GiB logs to time (default all three):
+#                     std   the project's benchmark log (loggen --seed 7), LF line ends
+#                     crlf  the same with CRLF line ends
+#                     busy  a busy station (loggen --busy --seed 7): 8 processes fade and
+#                           mix at once, 10% of the lines hold a marker, 2% name WQVX
+#   --variants LIST older spelling of the standard logs: lf (= std), crlf or both;
+#                   the busy log stays unless --logs leaves it out
+#   --ref BINARY    also time every mode with BINARY in the same hyperfine call, each
+#                   row beside its reference row, print a before/after table, and
+#                   compare every mode's outputs with cmp on every log
+#   --no-memory     skip the peak-memory runs (/usr/bin/time -v) on the 4 GB log, the
+#                   500 MB line and the busy log
+# Rows: cat > /dev/null, grep -F -c, rg -F -c, wc -l, then every mode. Columns:
+# best seconds, GB/s, then "x NAME", the time of NAME over this row's time
+# (above 1: faster than NAME), and med+%, how far the median lies above the best.
 # BENCH_DIR (default ${TMPDIR:-/tmp}/quorvex-bench) holds the build and the logs;
-# logs are reused when present. Delete the folder when done: it holds about 7 GB.
+# logs are reused when present. Delete the folder when done: it holds about 8 GB.
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 work="${BENCH_DIR:-${TMPDIR:-/tmp}/quorvex-bench}"
 runs=5
 ref=""
-variants="lf crlf"
+logs="std crlf busy"
 memory=1
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) runs="$2"; shift 2 ;;
     --ref) ref="$(realpath "$2")"; shift 2 ;;
-    --variants) variants="$2"; shift 2 ;;
+    --logs) logs="$2"; shift 2 ;;
+    --variants)
+      keep=""; [[ " $logs " == *" busy "* ]] && keep=busy
+      logs="$2 $keep"; shift 2 ;;
     --no-memory) memory=0; shift ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
+for name in $logs; do
+  case "$name" in std | lf | crlf | busy) ;; *) echo "unknown log: $name" >&2; exit 2 ;; esac
+done
 
-grep_text="LINK WARN" # about 1% of the generated lines
-bash "$repo/scripts/deps.sh" g++ cmake ninja-build hyperfine time python3
+rare_text="aborted"     # a few hundredths of a percent of the lines
+common_text="LINK WARN" # about 1% of the lines
+markers=(-e DOFADE -e DOMIX -e "XFER XITION" -e "goto REV-" -e DBGRTRTIME)
+bash "$repo/scripts/deps.sh" g++ cmake ninja-build hyperfine ripgrep time python3
 mkdir -p "$work/run"
 # A higher priority steadies the numbers on a shared machine; fine if refused.
 if renice -n -5 $$ >/dev/null 2>&1; then echo "priority: nice -5"; else echo "priority: unchanged"; fi
@@ -45,41 +65,74 @@ make_log() { # name, loggen arguments...
   echo "$path"
 }
 
-# Every mode of quorvex as a shell command over log $1; the run folder has no qv.cfg.
-mode_names=("ROUTER TAKES" "CMD ERROR TC" "COUNT TAKES" "GREP 1% /on" "GREP 1% /sum")
+# Every mode of quorvex as a shell command over log $2; the run folder has no qv.cfg.
+mode_names=("ROUTER TAKES" "ROUTER TAKES /sum" "CMD ERROR TC" "CMD ERROR TC /sum"
+  "COUNT TAKES" "GREP rare /q" "GREP rare /sum" "GREP 1% /q /on")
 mode_cmd() { # index, log, quorvex binary, output file, [stdout file]
   local to="${5:-/dev/null}"
   case "$1" in
     0) echo "'$3' '$2' > '$to'" ;;
-    1) echo "'$3' '$2' /cmderr > '$to'" ;;
-    2) echo "'$3' '$2' /takes > '$to'" ;;
-    3) echo "'$3' '$2' /grep '$grep_text' /q /on '$4' > '$to'" ;;
-    4) echo "'$3' '$2' /grep '$grep_text' /sum > '$to'" ;;
+    1) echo "'$3' '$2' /sum > '$to'" ;;
+    2) echo "'$3' '$2' /cmderr > '$to'" ;;
+    3) echo "'$3' '$2' /cmderr /sum > '$to'" ;;
+    4) echo "'$3' '$2' /takes > '$to'" ;;
+    5) echo "'$3' '$2' /grep '$rare_text' /q > '$to'" ;;
+    6) echo "'$3' '$2' /grep '$rare_text' /sum > '$to'" ;;
+    7) echo "'$3' '$2' /grep '$common_text' /q /on '$4' > '$to'" ;;
   esac
 }
 
+# Percent of the lines of log $1 (with $2 lines) that match grep arguments $3...
+share() {
+  local log="$1" lines="$2"; shift 2
+  awk -v n="$(grep -c -F "$@" "$log")" -v l="$lines" 'BEGIN { printf "%.2f%%", 100 * n / l }'
+}
+
+describe_log() { # title, log path
+  local lines; lines=$(wc -l <"$2")
+  echo
+  echo "== $1: $(stat -L -c %s "$2") bytes, $lines lines; markers on $(share "$2" "$lines" "${markers[@]}"), WQVX on $(share "$2" "$lines" WQVX), \"$rare_text\" on $(share "$2" "$lines" "$rare_text"), \"$common_text\" on $(share "$2" "$lines" "$common_text")"
+}
+
 time_log() { # log path
-  local log="$1" json="$work/run/times.json" out="$work/run/out.txt"
+  local log="$1" json="$work/run/times.json" out="$work/run/out.txt" count="$work/run/count.txt"
   cat "$log" >/dev/null # into the page cache
-  # grep stops at the first match when its output is /dev/null: count into a file.
-  local cmds=("grep -F -c 'DOFADE:START' '$log' > '$work/run/count.txt'"
-    "grep -F '$grep_text' '$log' > '$out'"
+  # grep and rg stop at the first match when their output is /dev/null: count into a file.
+  local cmds=("cat '$log' > /dev/null"
+    "grep -F -c 'DOFADE:START' '$log' > '$count'"
+    "rg -F -c 'DOFADE:START' '$log' > '$count'"
     "wc -l '$log' > /dev/null")
-  for i in "${!mode_names[@]}"; do cmds+=("$(mode_cmd "$i" "$log" "$qv" "$out")"); done
+  # With a reference, each mode's row is followed by the same mode run by it.
+  for i in "${!mode_names[@]}"; do
+    cmds+=("$(mode_cmd "$i" "$log" "$qv" "$out")")
+    [ -z "$ref" ] || cmds+=("$(mode_cmd "$i" "$log" "$ref" "$out")")
+  done
   (cd "$work/run" && hyperfine --style none --warmup 1 --runs "$runs" \
     --export-json "$json" "${cmds[@]}" >/dev/null)
-  python3 - "$json" "$(stat -L -c %s "$log")" "${mode_names[@]}" <<'EOF'
-import json, sys
+  python3 - "$json" "$(stat -L -c %s "$log")" "${ref:+ref}" "${mode_names[@]}" <<'EOF'
+import json, statistics, sys
 results = json.load(open(sys.argv[1]))["results"]
-size = int(sys.argv[2])
-names = ["grep -F -c DOFADE:START", "grep -F TEXT > file", "wc -l"] + sys.argv[3:]
+size, with_ref, modes = int(sys.argv[2]), sys.argv[3] == "ref", sys.argv[4:]
 best = [min(r["times"]) for r in results]
-spread = [(sorted(r["times"])[len(r["times"]) // 2] / min(r["times"]) - 1) * 100 for r in results]
-print("%-24s %8s %7s %9s %9s %7s %7s" % ("command", "seconds", "GB/s", "x grep-c", "x grep>f",
-                                         "x wc-l", "med+%"))
-for name, t, s in zip(names, best, spread):
-    print("%-24s %8.3f %7.2f %9.2f %9.2f %7.2f %6.1f%%" % (name, t, size / t / 1e9, best[0] / t,
-                                                          best[1] / t, best[2] / t, s))
+spread = [(statistics.median(r["times"]) / min(r["times"]) - 1) * 100 for r in results]
+tools = ["cat > /dev/null", "grep -F -c DOFADE:START", "rg -F -c DOFADE:START", "wc -l"]
+step = 2 if with_ref else 1
+rows = list(range(4)) + [4 + step * i for i in range(len(modes))]
+print("%-24s %8s %7s %7s %9s %7s %7s %7s" % ("command", "seconds", "GB/s", "x cat", "x grep-c",
+                                               "x rg-c", "x wc-l", "med+%"))
+for name, row in zip(tools + modes, rows):
+    t = best[row]
+    print("%-24s %8.3f %7.2f %7.2f %9.2f %7.2f %7.2f %6.1f%%" % (
+        name, t, size / t / 1e9, best[0] / t, best[1] / t, best[2] / t, best[3] / t, spread[row]))
+if with_ref:
+    print("before/after, best seconds; x ref = the reference's time over this build's")
+    print("%-24s %8s %8s %7s %7s %7s %7s" % ("mode", "ref s", "new s", "ref med", "new med",
+                                             "x ref", "x cat"))
+    for i, name in enumerate(modes):
+        new, old = 4 + 2 * i, 5 + 2 * i
+        print("%-24s %8.3f %8.3f %6.1f%% %6.1f%% %7.2f %7.2f" % (
+            name, best[old], best[new], spread[old], spread[new], best[old] / best[new],
+            best[0] / best[new]))
 EOF
 }
 
@@ -109,20 +162,26 @@ peak_memory() { # log path
     local cmd; cmd="$(mode_cmd "$i" "$log" "$qv" "$work/run/out.txt")"
     local kb; kb=$(cd "$work/run" && /usr/bin/time -v sh -c "exec $cmd" 2>&1 >/dev/null |
       awk -F': ' '/Maximum resident set size/ {print $2}')
-    awk -v n="${mode_names[$i]}" -v kb="$kb" 'BEGIN { printf "  %-14s %6.1f MiB\n", n, kb / 1024 }'
+    awk -v n="${mode_names[$i]}" -v kb="$kb" 'BEGIN { printf "  %-18s %6.1f MiB\n", n, kb / 1024 }'
   done
 }
 
-echo "== quorvex $(git -C "$repo" rev-parse --short HEAD 2>/dev/null || echo "(no git)"), best of $runs, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
-for variant in $variants; do
-  if [ "$variant" = crlf ]; then log=$(make_log bench-1g-crlf.log --size 1G --crlf --seed 7)
-  else log=$(make_log bench-1g.log --size 1G --seed 7); fi
-  lines=$(wc -l <"$log")
-  hits=$(grep -F -c "$grep_text" "$log")
-  echo
-  echo "== 1 GiB log, $variant line ends: $lines lines, \"$grep_text\" on $(awk -v h="$hits" -v l="$lines" 'BEGIN { printf "%.2f", 100 * h / l }')% of them"
+compare_if_ref() { # log path
+  [ -z "$ref" ] || { echo "outputs against $ref:"; compare_outputs "$1"; }
+}
+
+echo "== quorvex $(git -C "$repo" rev-parse --short HEAD 2>/dev/null || echo "(no git)"), best of $runs, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)${ref:+, reference $ref}"
+busy=""
+for name in $logs; do
+  case "$name" in
+    std | lf) log=$(make_log bench-1g.log --size 1G --seed 7); title="1 GiB standard log, LF" ;;
+    crlf) log=$(make_log bench-1g-crlf.log --size 1G --crlf --seed 7); title="1 GiB standard log, CRLF" ;;
+    busy) log=$(make_log bench-1g-busy.log --busy --size 1G --seed 7); busy="$log"
+      title="1 GiB busy-station log" ;;
+  esac
+  describe_log "$title" "$log"
   time_log "$log"
-  if [ -n "$ref" ]; then echo "outputs against $ref:"; compare_outputs "$log"; fi
+  compare_if_ref "$log"
 done
 
 if [ $memory = 1 ]; then
@@ -131,8 +190,12 @@ if [ $memory = 1 ]; then
   echo
   echo "== peak resident memory (/usr/bin/time -v), 4 GB log ($(stat -L -c %s "$big") bytes)"
   peak_memory "$big"
-  if [ -n "$ref" ]; then echo "outputs against $ref:"; compare_outputs "$big"; fi
+  compare_if_ref "$big"
   echo "== peak resident memory, one line of $(stat -L -c %s "$one") bytes"
   peak_memory "$one"
-  if [ -n "$ref" ]; then echo "outputs against $ref:"; compare_outputs "$one"; fi
+  compare_if_ref "$one"
+  if [ -n "$busy" ]; then
+    echo "== peak resident memory, 1 GiB busy-station log"
+    peak_memory "$busy"
+  fi
 fi

@@ -1,0 +1,99 @@
+// The pieces every generated log is made of: random numbers, the line
+// layout with its timecode, and the noise lines between transitions.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace loggen {
+
+// splitmix64: tiny, fast and the same on every platform.
+class Rng {
+  public:
+    explicit Rng(std::uint64_t seed) : state_(seed) {}
+    std::uint64_t next() {
+        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    /// Uniform in [lo, hi].
+    int range(int lo, int hi) {
+        return lo + static_cast<int>(next() % static_cast<std::uint64_t>(hi - lo + 1));
+    }
+    bool chance(int perMille) { return range(0, 999) < perMille; }
+    const char* pick(std::span<const char* const> list) { return list[next() % list.size()]; }
+
+  private:
+    std::uint64_t state_;
+};
+
+class LogWriter {
+  public:
+    LogWriter(std::FILE* out, bool crlf) : out_(out), crlf_(crlf) { buffer_.reserve(1 << 20); }
+    ~LogWriter() { flush(); }
+    LogWriter(const LogWriter&) = delete;
+    LogWriter& operator=(const LogWriter&) = delete;
+
+    std::uint64_t written() const { return written_ + buffer_.size(); }
+    std::uint64_t lines() const { return lines_; }
+
+    /// One line: date, clock, process (8 wide), message (34 wide), timecode, tail.
+    void line(std::uint64_t fields, const char* proc, const char* msg, std::string_view tail);
+    void raw(std::string_view text);
+    void flush();
+
+  private:
+    std::FILE* out_;
+    bool crlf_;
+    std::string buffer_;
+    std::uint64_t written_ = 0;
+    std::uint64_t lines_ = 0;
+};
+
+inline constexpr int kHeadWidth = 74; // everything before the tail, the blank after the timecode
+
+/// The words that fill tails and single lines.
+std::span<const char* const> fillWords();
+/// The processes of the standard log's noise; the followed process among them.
+std::span<const char* const> standardNoiseProcesses();
+
+/// Writes lines on one clock that runs 0, 2 or 4 fields per line, and the
+/// noise between transitions: takes, router lines of other destinations,
+/// refreshes, sniffer status, command errors, warnings, device dumps longer
+/// than one read and status lines.
+class LogLines {
+  public:
+    /// `noiseProcs` name the status lines; the list must outlive this object.
+    LogLines(LogWriter& out, std::uint64_t seed, std::span<const char* const> noiseProcs)
+        : out_(out), rng_(seed), noiseProcs_(noiseProcs) {}
+
+    Rng& rng() { return rng_; }
+    std::uint64_t lines() const { return out_.lines(); }
+
+    void line(const char* proc, const char* msg, std::string_view tail) {
+        out_.line(tick(), proc, msg, tail);
+    }
+    /// A router take: "<dst> src NNNN lev 00".
+    void router(const char* dst);
+    void noiseLine();
+    void noiseBurst(int count);
+    /// A status line of `proc`, 80 to 200 characters long.
+    void statusLine(const char* proc);
+
+  private:
+    std::uint64_t tick() { return fields_ += static_cast<std::uint64_t>(rng_.range(0, 2)) * 2; }
+    void words(std::size_t width);
+    void longLine();
+
+    LogWriter& out_;
+    Rng rng_;
+    std::span<const char* const> noiseProcs_;
+    std::uint64_t fields_ = 3ull * 216000;
+    std::string tail_;
+};
+
+} // namespace loggen

@@ -119,6 +119,19 @@ const kernels::Kernels* kernelsFor(SearchPath path) {
 
 const kernels::Kernels* chosenKernels = kernelsFor(SearchPath::Auto);
 
+// Until the input has ended, only positions where every text fits are
+// searched; the rest waits for the next fill. A text cannot run past a line
+// end, so the lines that are complete are searched whole: a followed log
+// must not hold back a read that it already has in full.
+const char* searchStop(std::string_view data, std::size_t maxLength) {
+    const char* const end = data.data() + data.size();
+    const char* stop = end - std::min(data.size(), maxLength - 1);
+    for (const char* at = end; at > stop; --at)
+        if (at[-1] == '\n')
+            return at;
+    return stop;
+}
+
 } // namespace
 
 NeedleSet::NeedleSet(std::span<const std::string_view> texts) : texts_(texts.begin(), texts.end()) {
@@ -187,9 +200,7 @@ bool ReadFilter::next(std::string_view& line, const NeedleSet& needles) {
         const std::string_view data = reader_.pending();
         const char* const end = data.data() + data.size();
         const bool last = reader_.atEnd();
-        // Until the input has ended, only positions where every text fits
-        // are searched; the rest waits for the next fill.
-        const char* const stop = last ? end : end - std::min(data.size(), needles.maxLength() - 1);
+        const char* const stop = last ? end : searchStop(data, needles.maxLength());
         const char* at = data.data() + searched;
         while (at < stop) {
             const kernels::Found found =

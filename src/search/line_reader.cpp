@@ -25,8 +25,10 @@ void LineReader::readAhead() {
 }
 
 bool LineReader::next(std::string_view& line) {
-    // The byte after a full read tells whether a "\r\n" ends it.
-    while (end_ - pos_ <= maxRead_ && fill()) {
+    // The byte after a full read tells whether a "\r\n" ends it. A newline
+    // already in hand decides the read: asking for more would keep a line
+    // that is complete waiting for the next one while a log is followed.
+    while (end_ - pos_ <= maxRead_ && !findNewline(buffer_.get() + pos_) && fill()) {
     }
     char* start = buffer_.get() + pos_;
     char* newline = findNewline(start);

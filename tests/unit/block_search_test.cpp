@@ -12,8 +12,6 @@
 namespace qv {
 namespace {
 
-
-
 struct Hit {
     std::int64_t number;
     std::string text;
@@ -222,6 +220,74 @@ TEST(ReadFilter, MatchesReadingEveryLine) {
             if (round % 5 == 0) { // a thread per run: a sample of the rounds
                 ASSERT_EQ(runFilter(log, needles, path, 1000, true), expected)
                     << "read ahead, round " << round << " path " << static_cast<int>(path);
+            }
+        }
+    }
+}
+
+// Bytes in random chunks up to a line end; a request past them is where a
+// followed log would wait. It notes how many reads were handed out by then.
+class GatedSource final : public ByteSource {
+  public:
+    GatedSource(std::string_view bytes, std::mt19937& rng, const std::size_t& handedOut)
+        : bytes_(bytes), rng_(rng), handedOut_(handedOut) {}
+    std::size_t read(char* buffer, std::size_t size) override {
+        if (pos_ == bytes_.size()) {
+            if (handedAtWait_ == SIZE_MAX)
+                handedAtWait_ = handedOut_;
+            return 0;
+        }
+        const std::size_t n = std::min({size, bytes_.size() - pos_, 1 + rng_() % 700});
+        std::memcpy(buffer, bytes_.data() + pos_, n);
+        pos_ += n;
+        return n;
+    }
+    bool failed() const override { return false; }
+    std::size_t handedAtWait() const { return handedAtWait_; }
+
+  private:
+    std::string_view bytes_;
+    std::mt19937& rng_;
+    const std::size_t& handedOut_;
+    std::size_t pos_ = 0;
+    std::size_t handedAtWait_ = SIZE_MAX; // never asked past the end (a Ctrl-Z came first)
+};
+
+// Every read that holds a text and ends in the bytes at hand is handed out
+// before the filter asks for more: while a log is followed, asking means
+// waiting for the next line to be written.
+TEST(ReadFilter, HandsOutWhatIsCompleteBeforeAskingForMore) {
+    const std::vector<std::string> pool = {"DOFADE:START", "dst 0130", "DOMIX:swrtr trans done",
+                                           "a", " src "};
+    std::mt19937 rng(77);
+    for (int round = 0; round < 300; ++round) {
+        std::string log = randomLog(rng, pool);
+        const std::size_t cut = log.rfind('\n');
+        if (cut == std::string::npos)
+            continue;
+        log.resize(cut + 1);
+        std::vector<std::string_view> texts(1 + rng() % 4);
+        for (std::string_view& text : texts)
+            text = pool[rng() % pool.size()];
+        const NeedleSet needles(texts);
+        const std::size_t expected = referenceRun(log, texts).hits.size();
+        std::vector<SearchPath> paths = test::fastSearchPaths();
+        paths.push_back(SearchPath::Plain); // the line reader's own cut
+        for (SearchPath path : paths) {
+            ASSERT_TRUE(setSearchPath(path));
+            std::size_t handedOut = 0;
+            GatedSource source(log, rng, handedOut);
+            LineReader reader(source, kLogReadMax, 1 + rng() % 2000);
+            std::int64_t lineCount = 0;
+            ReadFilter filter(reader, lineCount);
+            std::string_view line;
+            while (filter.next(line, needles))
+                ++handedOut;
+            setSearchPath(SearchPath::Auto);
+            EXPECT_EQ(handedOut, expected);
+            if (source.handedAtWait() != SIZE_MAX) {
+                EXPECT_EQ(source.handedAtWait(), expected)
+                    << "round " << round << " path " << static_cast<int>(path);
             }
         }
     }

@@ -69,6 +69,42 @@ std::int64_t regularFileSize(std::FILE* file);
 /// True when standard output is a terminal (then it stays line-buffered).
 bool consoleIsTerminal();
 
+/// The stop keys of a followed run, caught while the object lives: the first
+/// Ctrl-C (SIGINT or SIGTERM on POSIX; Ctrl-C or Ctrl-Break at the Windows
+/// console) asks the run to stop and wakes a waiting `FileWatch`; the second
+/// ends the process at once with exit code 130. The default handling comes
+/// back when the object goes. One at a time.
+class StopKeys {
+  public:
+    StopKeys();
+    ~StopKeys();
+    StopKeys(const StopKeys&) = delete;
+    StopKeys& operator=(const StopKeys&) = delete;
+
+    /// True once the first stop key came.
+    bool requested() const;
+
+  private:
+    struct Saved; // the handling to restore
+    std::unique_ptr<Saved> saved_;
+};
+
+/// Change notification for the folder of a followed file (inotify on Linux,
+/// ReadDirectoryChangesW on Windows). Only a hint: it comes late or never
+/// for files on network shares or files their writer holds open, so the
+/// caller looks at the file after every wait all the same.
+class FileWatch {
+  public:
+    virtual ~FileWatch() = default;
+    /// Returns when something in the folder may have changed, when a stop
+    /// key came, or after `milliseconds` at the latest.
+    virtual void wait(int milliseconds) = 0;
+};
+
+/// Watches the folder `path` is in. Where the folder cannot be watched the
+/// watch only sleeps (and still wakes for a stop key). Never nullptr.
+std::unique_ptr<FileWatch> watchFolderOf(const char* path);
+
 /// One wildcard search over "*" and "?" in the last component of a pattern.
 /// Directories are never yielded. `path` is what to open: the pattern's
 /// directory part followed by the bare name.

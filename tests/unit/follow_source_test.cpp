@@ -1,0 +1,238 @@
+// Following a file that grows, shrinks or is replaced, in one thread: the
+// hooks play the writer, acting each time the source is about to wait.
+#include "platform/follow_source.h"
+#include "search/line_reader.h"
+#include "support/reference_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <csignal>
+#endif
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+using Reads = std::vector<std::string>;
+
+void append(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
+}
+
+// Runs `onWait` each time the source would wait, until it asks to stop.
+class ScriptedHooks final : public FollowHooks {
+  public:
+    std::function<void()> onWait;
+    bool stop = false;
+    bool newer = false;
+    int waits = 0;
+
+    void beforeWait() override {
+        ++waits;
+        if (onWait)
+            onWait();
+    }
+    bool stopRequested() override { return stop; }
+    bool superseded() override { return newer; }
+};
+
+class FollowFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::random_device seed;
+        dir_ = fs::temp_directory_path() / ("qv-follow-" + std::to_string(seed()));
+        fs::create_directories(dir_);
+        path_ = dir_ / "day.log";
+        std::ofstream(path_, std::ios::binary).flush();
+    }
+    void TearDown() override {
+        if (file_)
+            std::fclose(file_);
+        fs::remove_all(dir_);
+    }
+
+    // Every read of the followed file, and how the follow ended.
+    Reads follow(ScriptedHooks& hooks) {
+        file_ = openForRead(path_.string().c_str());
+        EXPECT_NE(file_, nullptr);
+        FollowSource source(file_, path_.string(), hooks, 2);
+        LineReader reader(source);
+        Reads reads;
+        std::string_view line;
+        while (reader.next(line))
+            reads.emplace_back(line);
+        source.waitForEnd();
+        end_ = source.end();
+        return reads;
+    }
+
+    fs::path dir_;
+    fs::path path_;
+    std::FILE* file_ = nullptr;
+    FollowEnd end_ = FollowEnd::Following;
+};
+
+// Lines of every length around a read, CRLF and LF, a Ctrl-Z near the end
+// and a last line without its newline.
+std::string awkwardLog(std::mt19937& rng) {
+    std::string log;
+    for (int i = 0; i < 60; ++i) {
+        const std::size_t length = rng() % 3 == 0 ? 240 + rng() % 20 : rng() % 90;
+        log += std::string(length, static_cast<char>('a' + i % 26));
+        log += rng() % 2 ? "\r\n" : "\n";
+    }
+    log += "late\x1A"
+           "after the end\n";
+    log += "no newline";
+    return log;
+}
+
+TEST_F(FollowFile, PiecesCutAnywhereReadAsTheWholeFile) {
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        std::mt19937 rng(seed);
+        const std::string log = awkwardLog(rng);
+        fs::resize_file(path_, 0);
+        std::size_t written = 0;
+        ScriptedHooks hooks;
+        hooks.onWait = [&] {
+            if (written == log.size()) {
+                hooks.stop = true;
+                return;
+            }
+            // Often one byte: between "\r" and "\n", inside a read's last byte.
+            const std::size_t piece = rng() % 4 == 0 ? 1 : 1 + rng() % 400;
+            const std::size_t n = std::min(piece, log.size() - written);
+            append(path_, log.substr(written, n));
+            written += n;
+        };
+        const Reads reads = follow(hooks);
+        std::fclose(file_);
+        file_ = nullptr;
+        ASSERT_EQ(reads, test::referenceReads(log, kLogReadMax)) << "seed " << seed;
+        EXPECT_EQ(end_, FollowEnd::Stopped);
+    }
+}
+
+TEST_F(FollowFile, StopReadsWhatTheFileHoldsThenEnds) {
+    append(path_, "one\r\ntw");
+    ScriptedHooks hooks;
+    hooks.onWait = [&] {
+        append(path_, "o\r"); // the last line without its newline counts as at an end
+        hooks.stop = true;
+    };
+    EXPECT_EQ(follow(hooks), (Reads{"one\n", "two\r"}));
+    EXPECT_EQ(end_, FollowEnd::Stopped);
+    EXPECT_EQ(hooks.waits, 1);
+}
+
+TEST_F(FollowFile, TruncationEndsTheFileWhereItWasRead) {
+    append(path_, "kept\nhalf");
+    ScriptedHooks hooks;
+    hooks.onWait = [&] {
+        fs::resize_file(path_, 0);
+        append(path_, "new\n"); // smaller than what was read: not read from here
+    };
+    EXPECT_EQ(follow(hooks), (Reads{"kept\n", "half"}));
+    EXPECT_EQ(end_, FollowEnd::Truncated);
+}
+
+TEST_F(FollowFile, ReplacedFileIsReadToItsEndFirst) {
+    append(path_, "old 1\n");
+    const fs::path next = dir_ / "next.log";
+    append(next, "new 1\n");
+    ScriptedHooks hooks;
+    hooks.onWait = [&] {
+        append(path_, "old 2\n"); // written just before the switch
+        fs::rename(next, path_);
+    };
+    EXPECT_EQ(follow(hooks), (Reads{"old 1\n", "old 2\n"}));
+    EXPECT_EQ(end_, FollowEnd::Replaced);
+}
+
+TEST_F(FollowFile, PathGoneIsNoEnd) {
+    append(path_, "a\n");
+    ScriptedHooks hooks;
+    hooks.onWait = [&] {
+        if (hooks.waits == 1) {
+            fs::rename(path_, dir_ / "moved.log"); // the open file is still followed
+            append(dir_ / "moved.log", "b\n");
+        } else if (hooks.waits == 2) {
+            append(path_, "other\n"); // another file at the path ends it
+        }
+    };
+    EXPECT_EQ(follow(hooks), (Reads{"a\n", "b\n"}));
+    EXPECT_EQ(end_, FollowEnd::Replaced);
+}
+
+TEST_F(FollowFile, NewerMatchEndsItAfterWhatItHolds) {
+    append(path_, "a\n");
+    ScriptedHooks hooks;
+    hooks.onWait = [&] {
+        append(path_, "b");
+        hooks.newer = true;
+    };
+    EXPECT_EQ(follow(hooks), (Reads{"a\n", "b"}));
+    EXPECT_EQ(end_, FollowEnd::Superseded);
+}
+
+TEST_F(FollowFile, AfterCtrlZItOnlyWaits) {
+    append(path_, "a\n\x1A"
+                  "b\n");
+    ScriptedHooks hooks;
+    hooks.onWait = [&] {
+        append(path_, "c\n");
+        hooks.stop = hooks.waits == 3;
+    };
+    EXPECT_EQ(follow(hooks), (Reads{"a\n"}));
+    EXPECT_EQ(end_, FollowEnd::Stopped);
+    EXPECT_EQ(hooks.waits, 3);
+}
+
+#ifdef __linux__
+// The watch wakes on a change long before the poll would.
+TEST_F(FollowFile, NotificationWakesTheWait) {
+    const std::unique_ptr<FileWatch> watch = watchFolderOf(path_.string().c_str());
+    append(path_, "x\n");
+    const auto start = std::chrono::steady_clock::now();
+    watch->wait(5000);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+#endif
+
+#ifndef _WIN32
+TEST(StopKeys, FirstStopsAndWakesSecondExitsWith130) {
+    {
+        StopKeys keys;
+        EXPECT_FALSE(keys.requested());
+        std::raise(SIGINT);
+        EXPECT_TRUE(keys.requested());
+        const std::unique_ptr<FileWatch> watch = watchFolderOf("none/at/all.log");
+        const auto start = std::chrono::steady_clock::now();
+        watch->wait(5000); // woken at once
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    }
+    struct sigaction now {};
+    sigaction(SIGINT, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_DFL); // the default handling is back
+    EXPECT_EXIT(
+        {
+            StopKeys keys;
+            std::raise(SIGTERM);
+            std::raise(SIGINT);
+        },
+        ::testing::ExitedWithCode(130), "");
+}
+#endif
+
+} // namespace
+} // namespace qv

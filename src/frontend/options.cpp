@@ -68,6 +68,10 @@ const Option kOptions[] = {
      [](RunSettings& settings, Console& console, const char*) {
          setMultiFile(settings, console, false);
      }},
+    // Silent on purpose: a followed run, once stopped, reports exactly what
+    // a run over the final log does.
+    {"/follow", false,
+     [](RunSettings& settings, Console&, const char*) { settings.follow = true; }},
     {"/d", true,
      [](RunSettings& settings, Console& console, const char* value) {
          if (!value)

@@ -57,7 +57,8 @@ void FileRunner::runScan(const char* name, LineReader& logFile) {
 }
 
 // One log file: reset, open, banner, scan, close. "-" is standard input.
-void FileRunner::processFile(const char* name) {
+// Returns how the follow of the file ended.
+FollowEnd FileRunner::processFile(const char* name) {
     resetFileStats(transitions_);
     lineCount_ = 0;
     const bool standardInputLog = std::string_view(name) == "-";
@@ -66,8 +67,22 @@ void FileRunner::processFile(const char* name) {
     if (!file)
         fatal(console_, whyNot, "Error opening %s\n", name);
     report_.print("**** Processing File %s ****\n", name);
-    const std::int64_t sizeAtOpen = regularFileSize(file);
     std::string readError;
+    FollowEnd end = FollowEnd::EndOfFile;
+    if (followed(name, file))
+        end = followFile(name, file, readError);
+    else
+        readFile(name, file, readError);
+    if (!standardInputLog)
+        std::fclose(file);
+    // The report of what was read stands; the run must still not claim success.
+    if (!readError.empty())
+        fatal(console_, readError, "Error reading %s\n", name);
+    return end;
+}
+
+void FileRunner::readFile(const char* name, std::FILE* file, std::string& readError) {
+    const std::int64_t sizeAtOpen = regularFileSize(file);
     {
         // A big log is read on a second thread while the scan works.
         const bool readAhead = sizeAtOpen >= kReadAheadFrom;
@@ -82,11 +97,6 @@ void FileRunner::processFile(const char* name) {
     // A log that shrank while it was read was cut short under the scan.
     if (readError.empty() && regularFileSize(file) < sizeAtOpen)
         readError = "file shrank while being read";
-    if (!standardInputLog)
-        std::fclose(file);
-    // The report of what was read stands; the run must still not claim success.
-    if (!readError.empty())
-        fatal(console_, readError, "Error reading %s\n", name);
 }
 
 // Reading a file being written could grow it without end.
@@ -95,22 +105,34 @@ bool FileRunner::isOwnOutput(const char* path) const {
            sideOutputs_.isSideOutput(path) || fileIdOf(path) == standardOutput_;
 }
 
+// A followed log that is truncated or replaced starts again with its banner.
 void FileRunner::runSingleFile(const char* logName) {
-    processFile(logName);
+    FollowEnd end;
+    do
+        end = processFile(logName);
+    while (end == FollowEnd::Truncated || end == FollowEnd::Replaced);
 }
 
 void FileRunner::runFilePattern(const char* pattern) {
+    if (settings_.follow) {
+        followNewestMatch(pattern);
+        return;
+    }
     std::string path;
     std::unique_ptr<FileSearch> search = findFirstFile(pattern, path);
     if (!search) {
-        console_.printf("Coundn't find matching file for [%s]\n", pattern);
-        console_.diagnose("no file matches '%s'", pattern);
+        reportNoMatch(pattern);
         return;
     }
     do {
         if (!isOwnOutput(path.c_str()))
             processFile(path.c_str());
     } while (findNextFile(*search, path));
+}
+
+void FileRunner::reportNoMatch(const char* pattern) {
+    console_.printf("Coundn't find matching file for [%s]\n", pattern);
+    console_.diagnose("no file matches '%s'", pattern);
 }
 
 } // namespace qv

@@ -1,22 +1,28 @@
 // The file runners: open each log, reset the per-file state, announce the
-// file, run the mode's scan, close it.
+// file, run the mode's scan, close it. With /follow a log is read on as it
+// grows, and the runner is what the followed source asks before it waits.
 #pragma once
 
 #include "frontend/settings.h"
 #include "frontend/side_outputs.h"
+#include "platform/follow_source.h"
 #include "platform/platform.h"
 #include "platform/text_writer.h"
 #include "report/report.h"
 #include "scans/line_scans.h"
 #include "transitions/transitions.h"
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace qv {
 
 /// The per-run state of the scans, handed to each file in turn. The output
 /// file and the side outputs belong to the program, which closes them.
-class FileRunner {
+class FileRunner final : private FollowHooks {
   public:
     /// `standardOutput`: standard output's file, which a pattern run skips.
     FileRunner(const RunSettings& settings, Console& console, TextFileWriter* outputFile,
@@ -28,9 +34,20 @@ class FileRunner {
     void runFilePattern(const char* pattern);
 
   private:
-    void processFile(const char* name);
+    FollowEnd processFile(const char* name);
+    void readFile(const char* name, std::FILE* file, std::string& readError);
     void runScan(const char* name, LineReader& logFile);
     bool isOwnOutput(const char* path) const;
+    void reportNoMatch(const char* pattern);
+
+    // Following (runner_follow.cpp).
+    bool followed(const char* name, std::FILE* file);
+    FollowEnd followFile(const char* name, std::FILE* file, std::string& readError);
+    void followNewestMatch(const char* pattern);
+    std::string newestMatch(const char* pattern, std::vector<std::string>& matches) const;
+    void beforeWait() override;
+    bool stopRequested() override;
+    bool superseded() override;
 
     const RunSettings& settings_;
     Console& console_;
@@ -41,6 +58,17 @@ class FileRunner {
     TransitionAnalysis transitions_;
     LineScanOptions lineScans_;
     std::int64_t lineCount_ = 0; // reads of the current file in the line scans
+
+    /// The newest match of a followed pattern, and what a newer one must beat.
+    struct PatternWatch {
+        const char* pattern = nullptr; // none: a single file is followed
+        std::string followed;
+        std::vector<std::string> knownMatches; // when `followed` was chosen
+        std::string newer;                     // the match that superseded it
+        std::chrono::steady_clock::time_point nextLook{};
+    };
+    std::unique_ptr<StopKeys> stopKeys_; // from the first followed file on
+    PatternWatch patternWatch_;
 };
 
 } // namespace qv

@@ -30,6 +30,7 @@ struct RunSettings {
     bool excelMode;
     bool grepQuiet;
     bool multiFile;
+    bool follow; // /follow: wait at the end of the log for more
     AnalyzeMode analyzeMode;
     // Side outputs of the ROUTER TAKES mode; paths are kept whole, unlike
     // the fixed-capacity fields above.

@@ -58,6 +58,11 @@ bool SideOutputs::isSideOutput(const char* path) const {
            (chart_ && sameFile(path, settings_.plotPath.c_str()));
 }
 
+void SideOutputs::flush() {
+    if (csv_)
+        csv_->flush();
+}
+
 void SideOutputs::finish() {
     if (csv_) {
         const bool ok = csv_->close();

@@ -29,6 +29,9 @@ class SideOutputs {
     /// True when `path` is the CSV or the chart, which a pattern run skips.
     bool isSideOutput(const char* path) const;
 
+    /// Writes the CSV rows so far out to the file (the chart waits for the end).
+    void flush();
+
     /// End of a normal run: closes the CSV and writes the chart.
     void finish();
 

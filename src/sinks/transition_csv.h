@@ -30,6 +30,8 @@ class TransitionCsv final : public TransitionObserver {
 
     bool isOpen() const { return file_.isOpen(); }
     const std::string& path() const { return file_.path(); }
+    /// Writes the rows so far out to the file.
+    void flush() { file_.flush(); }
     /// False when any write, the flush or the close failed.
     bool close() { return file_.close(); }
     const std::string& errorText() const { return file_.errorText(); }

@@ -41,7 +41,9 @@ void printHelp(Console& console) {
         "         /cfg     - read this configuration file [/cfg <file>]; turns output on\n"
         "         /gencfg  - write a starter qv.cfg and exit\n"
         "         /csv     - every transition to a CSV file [/csv <file.csv>]\n"
-        "         /plot    - chart of the delays, SVG [/plot <file.svg>]\n");
+        "         /plot    - chart of the delays, SVG [/plot <file.svg>]\n"
+        "         /follow  - read on as the log grows, until Ctrl-C; with /multi\n"
+        "                    the newest match, then each newer one\n");
 }
 
 namespace {

@@ -21,9 +21,12 @@ bool FileRunner::followed(const char* name, std::FILE* file) {
     if (!settings_.follow)
         return false;
     const bool standardInputLog = std::string_view(name) == "-";
-    if (standardInputLog || !regularFileIdOf(file).known) {
-        console_.diagnose("/follow ignored for %s: not a regular file, read to its end",
-                          standardInputLog ? "standard input" : name);
+    if (standardInputLog) {
+        console_.diagnose("/follow ignored for standard input: read to its end");
+        return false;
+    }
+    if (!regularFileIdOf(file).known) {
+        console_.diagnose("/follow ignored for %s: not a regular file, read to its end", name);
         return false;
     }
     return true;

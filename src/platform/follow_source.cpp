@@ -25,7 +25,9 @@ std::size_t FollowSource::read(char* buffer, std::size_t size) {
         }
         if (file_.failed() || end_ != FollowEnd::Following)
             return 0;
-        std::clearerr(stream_); // the end-of-file mark would stop every later read
+        // The end-of-file marks would stop every later read: stdio's, and on
+        // Windows the C runtime's own below it. A seek clears both.
+        std::fseek(stream_, 0, SEEK_CUR);
         if (ended())
             continue;
         hooks_.beforeWait();

@@ -447,13 +447,17 @@ bool stopKeys(const Options& o, const Dirs& d, const std::string& sample) {
         if (!(WIFEXITED(status) && WEXITSTATUS(status) == 130))
             return fail("second Ctrl-C: " + describe(status) + ", expected exit 130");
     }
+    // Without /follow Ctrl-C is left to the system: it ends the run at once.
+    // Wine's default handling (ExitProcess on a thread of its own) waits for
+    // a thread blocked writing to a pipe, so this half is for POSIX only.
+    if (o.windows)
+        return true;
     Run plain(o, d.follow, args, true);
     if (!blockOnOutput(plain))
         return false;
     plain.signal(SIGINT);
     const int status = plain.wait(10s);
-    // Without /follow Ctrl-C is left to the system: it ends the run at once.
-    if (status == -1 || (!o.windows && !(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT)))
+    if (!(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT))
         return fail("Ctrl-C without /follow: " + describe(status));
     return true;
 }

@@ -237,7 +237,8 @@ class GatedSource final : public ByteSource {
                 handedAtWait_ = handedOut_;
             return 0;
         }
-        const std::size_t n = std::min({size, bytes_.size() - pos_, 1 + rng_() % 700});
+        const std::size_t n =
+            std::min({size, bytes_.size() - pos_, static_cast<std::size_t>(1 + rng_() % 700)});
         std::memcpy(buffer, bytes_.data() + pos_, n);
         pos_ += n;
         return n;

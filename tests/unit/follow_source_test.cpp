@@ -25,6 +25,13 @@ namespace {
 namespace fs = std::filesystem;
 using Reads = std::vector<std::string>;
 
+#ifdef _WIN32
+#define SKIP_RENAME_OF_OPEN_FILE()                                                                 \
+    GTEST_SKIP() << "Windows renames no file that the C runtime holds open (no delete sharing)"
+#else
+#define SKIP_RENAME_OF_OPEN_FILE()
+#endif
+
 void append(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
 }
@@ -147,6 +154,7 @@ TEST_F(FollowFile, TruncationEndsTheFileWhereItWasRead) {
 }
 
 TEST_F(FollowFile, ReplacedFileIsReadToItsEndFirst) {
+    SKIP_RENAME_OF_OPEN_FILE();
     append(path_, "old 1\n");
     const fs::path next = dir_ / "next.log";
     append(next, "new 1\n");
@@ -160,6 +168,7 @@ TEST_F(FollowFile, ReplacedFileIsReadToItsEndFirst) {
 }
 
 TEST_F(FollowFile, PathGoneIsNoEnd) {
+    SKIP_RENAME_OF_OPEN_FILE();
     append(path_, "a\n");
     ScriptedHooks hooks;
     hooks.onWait = [&] {

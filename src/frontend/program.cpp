@@ -87,6 +87,7 @@ class Program {
     bool cfgGiven_ = false; // /cfg named the configuration file
     std::unique_ptr<TextFileWriter> outputFile_;
     SideOutputs sideOutputs_;
+    std::unique_ptr<StopKeys> stopKeys_; // /follow: Ctrl-C handling until the run is over
 };
 
 // Only "/cfg" with its path and "/gencfg" are known here, from argument 0 on.
@@ -233,7 +234,7 @@ int Program::start(int argc, const char* const* argv) {
     echoSettings();
     {
         FileRunner runner(settings_, console_, outputFile_.get(), sideOutputs_,
-                          standardOutputId(console_));
+                          standardOutputId(console_), stopKeys_);
         if (settings_.multiFile)
             runner.runFilePattern(argv[1]);
         else

@@ -27,10 +27,12 @@ LineScanOptions lineScanOptions(const RunSettings& s) {
 } // namespace
 
 FileRunner::FileRunner(const RunSettings& settings, Console& console, TextFileWriter* outputFile,
-                       SideOutputs& sideOutputs, FileId standardOutput)
+                       SideOutputs& sideOutputs, FileId standardOutput,
+                       std::unique_ptr<StopKeys>& stopKeys)
     : settings_(settings), console_(console), outputFile_(outputFile), sideOutputs_(sideOutputs),
       standardOutput_(standardOutput), report_(console, outputFile),
-      transitions_(transitionOptions(settings), report_), lineScans_(lineScanOptions(settings)) {
+      transitions_(transitionOptions(settings), report_), lineScans_(lineScanOptions(settings)),
+      stopKeys_(stopKeys) {
     sideOutputs_.attach(transitions_.groupLog);
 }
 

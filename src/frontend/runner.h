@@ -25,8 +25,12 @@ namespace qv {
 class FileRunner final : private FollowHooks {
   public:
     /// `standardOutput`: standard output's file, which a pattern run skips.
+    /// `stopKeys` is set with the first followed file; the program keeps it
+    /// until its outputs are closed, so that a second Ctrl-C ends it with 130
+    /// until then.
     FileRunner(const RunSettings& settings, Console& console, TextFileWriter* outputFile,
-               SideOutputs& sideOutputs, FileId standardOutput);
+               SideOutputs& sideOutputs, FileId standardOutput,
+               std::unique_ptr<StopKeys>& stopKeys);
     FileRunner(const FileRunner&) = delete;
     FileRunner& operator=(const FileRunner&) = delete;
 
@@ -67,7 +71,7 @@ class FileRunner final : private FollowHooks {
         std::string newer;                     // the match that superseded it
         std::chrono::steady_clock::time_point nextLook{};
     };
-    std::unique_ptr<StopKeys> stopKeys_; // from the first followed file on
+    std::unique_ptr<StopKeys>& stopKeys_;
     PatternWatch patternWatch_;
 };
 

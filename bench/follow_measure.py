@@ -8,7 +8,7 @@ Latency: a log is appended in batches of 1 to 8 whole lines, each batch in
 one write and followed by a random pause longer than any expected latency; every
 piece of the report that comes through quorvex's standard output (a pipe,
 so fully buffered) counts from the write of the batch before it to its
-arrival. Run twice: once written in the followed folder (change
+arrival; with /csv, so does every growth of the CSV (a row per timed group). Run twice: once written in the followed folder (change
 notification wakes quorvex), once through a hard link in another folder,
 which the folder watch does not see, so that only the 250 ms look at the
 file finds the new lines (a network share, a writer that holds its file
@@ -47,11 +47,9 @@ def start(binary, folder, args):
 
 
 def stop(proc):
-    """Ctrl-C; returns the exit code and the peak resident set in KiB."""
+    """Ctrl-C; returns the exit code."""
     proc.send_signal(signal.SIGINT)
-    _, status, usage = os.wait4(proc.pid, 0)
-    proc.returncode = os.waitstatus_to_exitcode(status)
-    return proc.returncode, usage.ru_maxrss
+    return proc.wait()
 
 
 class Arrivals(threading.Thread):
@@ -69,6 +67,36 @@ class Arrivals(threading.Thread):
             self.pieces.append((time.monotonic(), len(data)))
 
 
+class Growth(threading.Thread):
+    """Notes when a file the run writes grows (looked at every 0.5 ms)."""
+
+    def __init__(self, path):
+        super().__init__(daemon=True)
+        self.path, self.pieces, self.done = path, [], False
+
+    def run(self):
+        size = 0
+        while not self.done:
+            try:
+                now = os.stat(self.path).st_size
+            except FileNotFoundError:
+                now = 0
+            if now > size:
+                self.pieces.append((time.monotonic(), now - size))
+                size = now
+            time.sleep(0.0005)
+
+
+def delays_after(pieces, writes, pause):
+    """Each piece's delay after the write before it, in ms."""
+    delays = []
+    for arrived, _ in pieces:
+        before = [w for w in writes if w <= arrived]
+        if before and arrived < before[-1] + pause:
+            delays.append((arrived - before[-1]) * 1000)
+    return delays
+
+
 def latency(binary, lines, batches, pause, through_link, args):
     work = tempfile.mkdtemp(prefix="qv-follow-latency-")
     try:
@@ -83,6 +111,8 @@ def latency(binary, lines, batches, pause, through_link, args):
         proc = start(binary, watched, args)
         reader = Arrivals(proc.stdout)
         reader.start()
+        rows = Growth(os.path.join(watched, "rows.csv"))
+        rows.start()
         time.sleep(1.0)  # the settings echo comes before any line
         fd = os.open(path, os.O_WRONLY | os.O_APPEND)
         writes, at, rng = [], 0, random.Random(5)
@@ -95,14 +125,12 @@ def latency(binary, lines, batches, pause, through_link, args):
             # Random, so that the writes do not keep in step with the 250 ms look.
             time.sleep(pause + rng.uniform(0, 0.25))
         os.close(fd)
-        code, _ = stop(proc)
+        code = stop(proc)
         reader.join()
-        delays = []
-        for arrived, _ in reader.pieces:
-            before = [w for w in writes if w <= arrived]
-            if before and arrived < before[-1] + pause:
-                delays.append((arrived - before[-1]) * 1000)
-        return code, delays, len(writes)
+        rows.done = True
+        rows.join()
+        return (code, delays_after(reader.pieces, writes, pause),
+                delays_after(rows.pieces, writes, pause), len(writes))
     finally:
         shutil.rmtree(work)
 
@@ -116,14 +144,32 @@ def summary(delays):
             % (len(delays), statistics.median(delays), p95, delays[-1]))
 
 
+def child_of(proc):
+    """The one child of `proc`, once it has started."""
+    while proc.poll() is None:
+        try:
+            with open("/proc/%d/task/%d/children" % (proc.pid, proc.pid)) as f:
+                children = f.read().split()
+        except FileNotFoundError:
+            children = []
+        if children:
+            return int(children[0])
+        time.sleep(0.01)
+    raise RuntimeError("the run ended at once: exit %d" % proc.returncode)
+
+
 def peak_rss(binary, log, args, seconds=0.0):
-    """Follows `log` written at full speed (or spread over `seconds`)."""
+    """Follows `log` written at full speed (or spread over `seconds`); returns
+    the exit code and the peak resident set in KiB. GNU time measures it: a
+    child forked from this Python would count Python's pages as its own."""
     work = tempfile.mkdtemp(prefix="qv-follow-memory-")
     try:
         path = os.path.join(work, "day.log")
         open(path, "wb").close()
-        proc = subprocess.Popen([binary, "day.log"] + args + ["/follow"], cwd=work,
+        proc = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", "rss.txt", binary, "day.log"]
+                                + args + ["/follow"], cwd=work,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        quorvex = child_of(proc)
         piece = 65536 if seconds == 0 else max(1, len(log) * 50 // int(seconds * 1000))
         with open(path, "ab", buffering=0) as out:
             for i in range(0, len(log), piece):
@@ -131,7 +177,10 @@ def peak_rss(binary, log, args, seconds=0.0):
                 if seconds:
                     time.sleep(0.05)
         time.sleep(1.0)  # caught up
-        return stop(proc)
+        os.kill(quorvex, signal.SIGINT)
+        code = proc.wait()
+        with open(os.path.join(work, "rss.txt")) as f:
+            return code, int(f.read().split()[-1])
     finally:
         shutil.rmtree(work)
 
@@ -147,13 +196,16 @@ def main():
     hour = make_log(1)
     lines = hour.splitlines(keepends=True)
 
-    for label, args in (("ROUTER TAKES", []), ("GREP dst 0130", ["/grep", "dst 0130"])):
+    for label, args in (("ROUTER TAKES", ["/csv", "rows.csv"]),
+                        ("GREP dst 0130", ["/grep", "dst 0130"])):
         for through_link, pause in ((False, 0.1), (True, 0.5)):
-            code, delays, writes = latency(binary, lines, opts.latency_batches, pause,
-                                           through_link, args)
+            code, console, rows, writes = latency(binary, lines, opts.latency_batches, pause,
+                                                  through_link, args)
             how = "polling only (hard link)" if through_link else "notification"
-            print("latency %-14s %-25s %d batches, exit %d: %s"
-                  % (label, how, writes, code, summary(delays)))
+            print("latency %-14s %-25s %d batches, exit %d: console: %s"
+                  % (label, how, writes, code, summary(console)))
+            if rows:
+                print("latency %-14s %-25s CSV rows: %s" % (label, how, summary(rows)))
     if opts.skip_memory:
         return
     day = make_log(24)

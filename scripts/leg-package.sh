@@ -67,7 +67,9 @@ done
 MANWIDTH=80 man --warnings -l "$man_page" >"$work/man.txt" 2>"$work/man-warnings.txt"
 [ -s "$work/man-warnings.txt" ] && { cat "$work/man-warnings.txt"; fail "man page warnings"; }
 grep -q "EXIT STATUS" "$work/man.txt" || fail "man -l rendered no EXIT STATUS section"
-grep -q "^Copyright: 2026 quorvex developers$" "$doc/copyright" || fail "copyright notice"
+holder=$(sed -n 's/^Copyright (c) //p' LICENSE)
+grep -qx "Copyright: $holder" "$doc/copyright" || fail "copyright names no $holder"
+grep -q "Permission is hereby granted" "$doc/copyright" || fail "copyright holds no licence text"
 # Every relative link of the installed README leads to an installed file.
 links=$(grep -o '](\([^)#]*\)[)#]' "$doc/README.md" | sed 's/^](//; s/.$//' || true)
 for target in $links; do

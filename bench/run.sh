@@ -47,7 +47,7 @@ done
 rare_text="aborted"     # a few hundredths of a percent of the lines
 common_text="LINK WARN" # about 1% of the lines
 markers=(-e DOFADE -e DOMIX -e "XFER XITION" -e "goto REV-" -e DBGRTRTIME)
-bash "$repo/scripts/deps.sh" g++ cmake ninja-build hyperfine ripgrep time python3
+bash "$repo/scripts/deps.sh" g++ cmake ninja-build zlib1g-dev hyperfine ripgrep time python3
 mkdir -p "$work/run"
 # A higher priority steadies the numbers on a shared machine; fine if refused.
 if renice -n -5 $$ >/dev/null 2>&1; then echo "priority: nice -5"; else echo "priority: unchanged"; fi

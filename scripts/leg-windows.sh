@@ -4,7 +4,7 @@
 # against it under Wine, in a throwaway Wine prefix. Fails when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh g++ cmake ninja-build libgtest-dev g++-mingw-w64-x86-64-posix wine64
+bash scripts/deps.sh g++ cmake ninja-build zlib1g-dev libgtest-dev g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64
 
 echo "== Windows: cross-build (MinGW-w64, warnings as errors), tests under Wine"
 # The golden runner is a host program: take it from the host build.

@@ -1,5 +1,6 @@
 #include "frontend/runner.h"
 
+#include "platform/gzip_source.h"
 #include "platform/platform.h"
 #include "search/line_reader.h"
 
@@ -71,8 +72,9 @@ void FileRunner::processFile(const char* name) {
     {
         // A big log is read on a second thread while the scan works.
         const bool readAhead = sizeAtOpen >= kReadAheadFrom;
-        FileSource source(file);
-        LineReader logFile(source, kLogReadMax, readAhead ? kReadAheadBuffer : kReadBufferSize);
+        FileSource fileBytes(file);
+        const std::unique_ptr<ByteSource> source = openLogSource(fileBytes);
+        LineReader logFile(*source, kLogReadMax, readAhead ? kReadAheadBuffer : kReadBufferSize);
         if (readAhead)
             logFile.readAhead();
         runScan(name, logFile);

@@ -20,6 +20,12 @@ struct TransitionOptions {
     bool levelFilter = false;
     int summaryMode = 0; // 0 standard, anything else summary mode
     bool excelMode = false;
+    /// Reads after which the scanner looks again at which texts to search
+    /// for (small in tests, to switch often).
+    std::int64_t filterWindow = std::int64_t{1} << 16;
+    /// False: every read is handed to the tests, none passed over (the
+    /// reference the filtered scan is checked against).
+    bool passOverReads = true;
 };
 
 /// Everything the mode works on, owned by the runner for the whole run: the

@@ -70,7 +70,7 @@ void appendTitle(PanelText& text, const ChartFile& file, const PanelFigures& s,
 void appendSubtitle(PanelText& text, const PanelFigures& s) {
     std::string line = "delays in frames (1 frame = 2 fields), min/max/avg:";
     for (int d = 0; d < kDelayCount; ++d)
-        line += std::string("   ") + kNames[d] + " " + framesText(s.min[d]) + "/" +
+        line += std::string(d == 0 ? " " : "; ") + kNames[d] + " " + framesText(s.min[d]) + "/" +
                 framesText(s.max[d]) + "/" + compactDecimal(s.averages[d] / 2);
     text.put(kMargin, 38, kFont, Anchor::Start, line);
 }
@@ -87,7 +87,7 @@ std::vector<LegendItem> legendItems(const std::vector<Column>& columns, const Pa
         items.push_back({Glyph::Limit, 0, "limit"});
         items.push_back({Glyph::Breach, 0, "column with a breach"});
     }
-    if (ticked)
+    if (ticked && s.reported > 0)
         items.push_back({Glyph::Reported, 0, "reported group"});
     if (s.above + s.below > 0)
         items.push_back({Glyph::Beyond, 0, "beyond the axis"});
@@ -104,14 +104,10 @@ std::vector<bool> setBackColumns(const ChartFile& file, const PlotFrame& f) {
 }
 
 std::string durationText(std::int64_t fields) {
-    const std::int64_t seconds = fields / 60;
-    if (seconds % 3600 == 0)
-        return compactNumber(seconds / 3600) + " h";
-    if (seconds % 60 == 0)
-        return compactNumber(seconds / 60) + " min";
-    if (fields % 60 == 0)
-        return compactNumber(seconds) + " s";
-    return compactDecimal(static_cast<double>(fields) / 60) + " s";
+    const double seconds = static_cast<double>(fields) / 60;
+    if (seconds >= 3600 && fields % (3600 * 60) == 0)
+        return compactNumber(fields / (3600 * 60)) + " h";
+    return seconds >= 60 ? compactDecimal(seconds / 60) + " min" : compactDecimal(seconds) + " s";
 }
 
 const char* number(const std::string& text) {

@@ -1,10 +1,8 @@
 // The transitions CSV and the delay chart, end to end through runProgram on
 // generated logs, and the formatting they rest on.
-#include "frontend/program.h"
-#include "report/report.h"
+#include "scratch_run.h"
 #include "sinks/chart_format.h"
 #include "sinks/transition_csv.h"
-#include "test_util.h"
 #include "transitions/analysis_state.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -83,6 +79,35 @@ TEST(ChartFormat, DecimalsAndTimeLabels) {
     EXPECT_EQ(timeLabel(3 * 216000 + 5 * 3600 + 7 * 60 + 59, true), "03:05:07");
     EXPECT_EQ(timeLabel(23 * 216000 + 59 * 3600, false), "23:59");
     EXPECT_EQ(timeLabel(30 * 216000, false), "30:00"); // BCD digits above 9 run past a day
+}
+
+TEST(ChartFormat, LongNumbersAreShortened) {
+    EXPECT_EQ(compactNumber(0), "0");
+    EXPECT_EQ(compactNumber(-12), "-12");
+    EXPECT_EQ(compactNumber(99999999), "99999999"); // 8 digits stay
+    EXPECT_EQ(compactNumber(-99999999), "-99999999");
+    EXPECT_EQ(compactNumber(100000000), "1.0e8");
+    EXPECT_EQ(compactNumber(2147483647), "2.1e9");
+    EXPECT_EQ(compactNumber(-5183880000LL), "-5.2e9");
+    EXPECT_EQ(compactNumber(12345678901234LL), "1.2e13");
+    EXPECT_EQ(framesText(17), "8.5");
+    EXPECT_EQ(framesText(-6), "-3");
+    EXPECT_EQ(framesText(-7), "-3.5");
+    EXPECT_EQ(framesText(400000000), "2.0e8");
+    EXPECT_EQ(compactDecimal(14.55), "14.6");
+    EXPECT_EQ(compactDecimal(-123456789.4), "-1.2e8");
+}
+
+TEST(ChartFormat, TextIsMeasuredAndWrapped) {
+    EXPECT_DOUBLE_EQ(textWidth("12345", 10), 31);
+    EXPECT_DOUBLE_EQ(textWidth("caf\xC3\xA9", 10), 4 * 6.2); // characters, not bytes
+    const std::vector<std::string> lines = wrapText("aa bb cc  dd eeeeeeeeee f", 6.2 * 5, 10);
+    EXPECT_EQ(lines, (std::vector<std::string>{"aa bb", "cc dd", "eeeeeeeeee", "f"}));
+    EXPECT_TRUE(wrapText("", 100, 10).empty());
+    EXPECT_EQ(elideMiddle("short.log", 20), "short.log");
+    EXPECT_EQ(elideMiddle("abcdefghijklmnop", 9), "abcd\xE2\x80\xA6mnop");
+    EXPECT_EQ(elideMiddle("\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", 4),
+              "\xC3\xA9\xE2\x80\xA6\xC3\xA9\xC3\xA9"); // cut between characters
 }
 
 TEST(ChartFormat, AxesCoverTheDataInRoundSteps) {
@@ -224,55 +249,7 @@ class LogMaker {
     }
 };
 
-// Each test runs in a scratch directory of its own, removed afterwards, so
-// that names stay short (settings fields truncate long ones).
-class SideOutputs : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        home_ = fs::current_path();
-        dir_ = fs::temp_directory_path() / (std::string("qv_side_") + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        fs::current_path(dir_);
-    }
-    void TearDown() override {
-        fs::current_path(home_);
-        fs::remove_all(dir_);
-    }
-
-    static void writeFile(const std::string& name, const std::string& bytes) {
-        std::ofstream(name, std::ios::binary) << bytes;
-    }
-    static std::string readFile(const std::string& name) {
-        std::ifstream in(name, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    // Runs the program with console output caught; returns the exit code.
-    int run(std::vector<std::string> args) {
-        args.insert(args.begin(), "quorvex");
-        std::vector<const char*> argv;
-        for (const std::string& arg : args)
-            argv.push_back(arg.c_str());
-        test::TempInput sink("");
-        setConsoleStream(sink.get());
-        const int code = runProgram(static_cast<int>(argv.size()), argv.data());
-        setConsoleStream(nullptr);
-        std::rewind(sink.get());
-        console.clear();
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, sink.get())) > 0;)
-            console.append(buffer, n);
-        return code;
-    }
-
-    std::string console;
-    fs::path home_;
-    fs::path dir_;
-};
+class SideOutputs : public test::ScratchRun {};
 
 struct CsvRow {
     std::vector<std::string> fields;

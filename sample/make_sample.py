@@ -3,7 +3,7 @@
 
     python3 sample/make_sample.py > sample/sample.log
     python3 sample/make_sample.py --hours 0 24 --gap 1 12 > day.log   # ~10k transitions
-    python3 sample/make_sample.py --hours 22 30 --gap 1 12 --slow 25 --misread 2 > night.log
+    python3 sample/make_sample.py --hours 12 36 --gap 1 12 --slow 25 --drift 0.5 --misread 2 > night.log
 
 Hours past 24 continue on the next day: the timecodes start again at 00 and
 the date moves on. --misread writes, at that per-mille rate, a timecode that
@@ -30,6 +30,8 @@ parser.add_argument("--gap", type=int, nargs=2, default=[20, 100], metavar=("MIN
                     help="seconds between takes (default 20 100)")
 parser.add_argument("--slow", type=float, default=3, metavar="HOUR",
                     help="hour at which the router is slow for 20 minutes (default 3)")
+parser.add_argument("--drift", type=float, default=2.5, metavar="FRAMES",
+                    help="RtrCmd2Status drift per hour of the log (default 2.5)")
 parser.add_argument("--misread", type=float, default=0, metavar="PERMILLE",
                     help="misread timecodes per thousand lines (default 0)")
 args = parser.parse_args()
@@ -102,7 +104,7 @@ def delays():
     slow_from = int(args.slow * 216000)
     slow = slow_from <= clock < slow_from + 20 * 3600
     to_router = rng.randint(2, 5) + (rng.randint(6, 12) if slow else 0)
-    to_status = int(8 + 2.5 * hours) + rng.randint(0, 3) + (rng.randint(4, 8) if slow else 0)
+    to_status = int(8 + args.drift * hours) + rng.randint(0, 3) + (rng.randint(4, 8) if slow else 0)
     to_reverse = rng.randint(-3, -1) if rng.random() < 0.06 else rng.randint(1, 6)
     return to_router * 2, to_status * 2, to_reverse * 2
 

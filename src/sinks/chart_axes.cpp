@@ -52,10 +52,12 @@ void appendValueAxis(std::string& out, PanelText& text, const PlotFrame& f) {
 }
 
 void appendTimeAxis(std::string& out, PanelText& text, const ChartFile& file, const PlotFrame& f) {
+    // Ticks fall on the panel's first hour and whole steps from it, so that
+    // panels sharing a length share their ticks too.
     const std::int64_t step = f.scales.timeStep;
     for (const ClockSpan& span : clockSpans(file, f)) {
-        const std::int64_t last = span.to - span.shift;
-        for (std::int64_t clock = -floorTo(-(span.from - span.shift), step); clock <= last;
+        const std::int64_t first = span.from - span.shift, last = span.to - span.shift;
+        for (std::int64_t clock = f.start - floorTo(f.start - first, step); clock <= last;
              clock += step) {
             const double x = f.x(clock + span.shift);
             appendFormat(out, "<path d=\"M%.1f %.0fV%.0f\" stroke=\"#e4e4e4\"/>\n", x, f.top,

@@ -62,18 +62,27 @@ std::pair<double, double> runEdges(const ColumnRun& run, const PlotFrame& f) {
     return {left, right};
 }
 
+// Whiskers from the band's edges out to the smallest and the largest delay,
+// so that the band keeps one tint.
 void appendWhiskers(std::string& out, const std::vector<Column>& columns, int d,
                     const PlotFrame& f) {
     appendFormat(out, "<path class=\"whiskers\" stroke=\"%s\" stroke-opacity=\"0.5\" d=\"",
                  kColours[d]);
     Path path(out);
+    const auto whisker = [&path, &f](double x, std::int32_t from, std::int32_t to) {
+        const double a = f.yClamped(from), b = f.yClamped(to);
+        if (std::fabs(b - a) < 0.05)
+            return;
+        path.moveTo(x, a);
+        path.verticalTo(b);
+    };
     for (std::size_t c = 0; c < columns.size(); ++c) {
-        const ColumnDelay& v = columns[c].delays[d];
-        const double top = f.yClamped(v.max), bottom = f.yClamped(v.min);
-        if (columns[c].count < 2 || bottom - top < 0.05)
+        if (columns[c].count < 2)
             continue;
-        path.moveTo(f.columnCentre(static_cast<int>(c)), top);
-        path.verticalTo(bottom);
+        const ColumnDelay& v = columns[c].delays[d];
+        const double x = f.columnCentre(static_cast<int>(c));
+        whisker(x, v.p95, v.max);
+        whisker(x, v.p5, v.min);
     }
     out += "\"/>\n";
 }

@@ -7,6 +7,7 @@
 #include "sinks/chart_series.h"
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace qv {
@@ -28,11 +29,13 @@ PanelFigures panelFigures(std::span<const ChartPoint> points, const PlotFrame& f
                           const ChartOptions& options) {
     PanelFigures s;
     std::int64_t sums[kDelayCount] = {};
+    std::fill(std::begin(s.min), std::end(s.min), std::numeric_limits<std::int32_t>::max());
+    std::fill(std::begin(s.max), std::end(s.max), std::numeric_limits<std::int32_t>::min());
     for (const ChartPoint& p : points) {
         for (int d = 0; d < kDelayCount; ++d) {
             const std::int32_t v = p.delays[d];
-            s.min[d] = &p == points.data() ? v : std::min(s.min[d], v);
-            s.max[d] = &p == points.data() ? v : std::max(s.max[d], v);
+            s.min[d] = std::min(s.min[d], v);
+            s.max[d] = std::max(s.max[d], v);
             sums[d] += v;
             s.above += f.above(v) ? 1 : 0;
             s.below += f.below(v) ? 1 : 0;
@@ -62,8 +65,8 @@ void appendTitle(PanelText& text, const ChartFile& file, const PanelFigures& s,
     if (hasLimits(options))
         rest += ", " + compactNumber(s.breaches) + (s.breaches == 1 ? " breach" : " breaches");
     const auto room = static_cast<std::size_t>((kChartWidth - 2 * kMargin) / (kTitleWidthEm * 15));
-    const std::size_t restChars = rest.size();
-    const std::string name = elideMiddle(file.name, std::max<std::size_t>(20, room - restChars));
+    const std::size_t nameRoom = room > rest.size() ? room - rest.size() : 0;
+    const std::string name = elideMiddle(file.name, std::max<std::size_t>(20, nameRoom));
     text.put(kMargin, 20, 15, Anchor::Start, name + rest, " font-weight=\"bold\"");
 }
 
@@ -110,7 +113,8 @@ std::string durationText(std::int64_t fields) {
     return seconds >= 60 ? compactDecimal(seconds / 60) + " min" : compactDecimal(seconds) + " s";
 }
 
-const char* number(const std::string& text) {
+// For a textf argument; a temporary lives to the end of the call.
+const char* cstr(const std::string& text) {
     return text.c_str();
 }
 
@@ -127,43 +131,55 @@ std::string countsText(std::int64_t first, const std::string& firstWhat, std::in
     return text;
 }
 
-std::string footnote(const ChartFile& file, const PanelFigures& s, bool ticked,
-                     const PlotFrame& f) {
-    const ChartScales& sc = f.scales;
-    std::string note = textf("%s group%s; %s drawn in %d columns of %s, a column of one group "
-                             "as a dot.",
-                             number(compactNumber(file.groups)), file.groups == 1 ? "" : "s",
-                             number(compactNumber(s.timed)), sc.buckets(),
-                             number(durationText(sc.timeLength / sc.buckets())));
+std::string columnsNote(const ChartFile& file, const PanelFigures& s, const ChartScales& sc) {
+    return textf("%s group%s; %s drawn in %d columns of %s, a column of one group as a dot.",
+                 cstr(compactNumber(file.groups)), file.groups == 1 ? "" : "s",
+                 cstr(compactNumber(s.timed)), sc.buckets(),
+                 cstr(durationText(sc.timeLength / sc.buckets())));
+}
+
+// What was left out of the plot or the histograms, and why.
+std::string leftOutNote(const ChartFile& file, const PanelFigures& s, const ChartScales& sc) {
+    std::string note;
     if (file.unsound > 0)
         note += textf(" %s with a delay from a misread timecode are left out (the text report's "
                       "figures include them).",
-                      number(compactNumber(file.unsound)));
+                      cstr(compactNumber(file.unsound)));
     if (file.misreadStart + file.outOfOrder > 0)
-        note += textf(
-            " %s have no place in time; their delays are in the histograms.",
-            number(countsText(file.misreadStart, "with a misread opening timecode", file.outOfOrder,
-                              "with an opening time out of the log's order")));
+        note +=
+            textf(" %s have no place in time; their delays are in the histograms.",
+                  cstr(countsText(file.misreadStart, "with a misread opening timecode",
+                                  file.outOfOrder, "with an opening time out of the log's order")));
     if (s.above + s.below > 0)
         note += textf(
             " %s are marked at the plot's edge and left out of the histograms.",
-            number(countsText(s.above, "delays above " + compactDecimal(sc.frames.hi) + " fr",
-                              s.below, "delays below " + compactDecimal(sc.frames.lo) + " fr")));
-    if (s.reported > 0 && ticked)
-        note += " Reported groups (a negative Rev2Router or a new extreme) are ticked above the "
-                "plot.";
-    else if (s.reported > 0)
-        note += textf(" %s reported groups (a negative Rev2Router or a new extreme), too many "
-                      "to tick.",
-                      number(compactNumber(s.reported)));
-    if (file.segments.size() > 1)
-        note += file.segments.size() == 2
-                    ? std::string(" The clock was set back once; the time axis keeps the log's "
-                                  "order.")
-                    : textf(" The clock was set back %zu times; the time axis keeps the log's "
-                            "order.",
-                            file.segments.size() - 1);
+            cstr(countsText(s.above, "delays above " + compactDecimal(sc.frames.hi) + " fr",
+                            s.below, "delays below " + compactDecimal(sc.frames.lo) + " fr")));
     return note;
+}
+
+std::string reportedNote(const PanelFigures& s, bool ticked) {
+    if (s.reported == 0)
+        return {};
+    if (ticked)
+        return " Reported groups (a negative Rev2Router or a new extreme) are ticked above the "
+               "plot.";
+    return textf(" %s reported groups (a negative Rev2Router or a new extreme), too many to tick.",
+                 cstr(compactNumber(s.reported)));
+}
+
+std::string clockNote(const ChartFile& file) {
+    const std::size_t setBacks = file.segments.empty() ? 0 : file.segments.size() - 1;
+    if (setBacks == 0)
+        return {};
+    return textf(" The clock was set back %s; the time axis keeps the log's order.",
+                 setBacks == 1 ? "once" : cstr(textf("%zu times", setBacks)));
+}
+
+std::string footnote(const ChartFile& file, const PanelFigures& s, bool ticked,
+                     const PlotFrame& f) {
+    return columnsNote(file, s, f.scales) + leftOutNote(file, s, f.scales) +
+           reportedNote(s, ticked) + clockNote(file);
 }
 
 // The footnote, wrapped; returns the panel's height.

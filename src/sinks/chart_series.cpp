@@ -1,6 +1,7 @@
 #include "sinks/chart_series.h"
 
 #include "sinks/chart_format.h"
+#include "sinks/chart_path.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,44 +14,6 @@ constexpr int kMaxTickColumns = kPlotColumns / 4; // fewer than one tick per 4 p
 constexpr int kMaxRingColumns = 120;
 constexpr double kMinBoxWidth = 3; // a lone column's band
 constexpr double kMedianTick = 5;  // a lone column's median
-
-// Path data in tenths of a pixel, relative after the first point: relative
-// steps keep dense paths short, whole tenths keep them from drifting.
-class Path {
-  public:
-    explicit Path(std::string& out) : out_(out) {}
-
-    void moveTo(double x, double y) {
-        const long tx = tenths(x), ty = tenths(y);
-        out_ += started_ ? 'm' : 'M';
-        number(started_ ? tx - x_ : tx);
-        out_ += ' ';
-        number(started_ ? ty - y_ : ty);
-        x_ = tx, y_ = ty, started_ = true;
-    }
-    void horizontalTo(double x) { step('h', x_, tenths(x)); }
-    void verticalTo(double y) { step('v', y_, tenths(y)); }
-    void close() { out_ += 'z'; }
-
-  private:
-    static long tenths(double value) { return std::lround(value * 10); }
-    void step(char command, long& at, long to) {
-        if (to == at)
-            return;
-        out_ += command;
-        number(to - at);
-        at = to;
-    }
-    void number(long tenths) {
-        appendFormat(out_, "%s%ld", tenths < 0 ? "-" : "", std::labs(tenths) / 10);
-        if (std::labs(tenths) % 10 != 0)
-            appendFormat(out_, ".%ld", std::labs(tenths) % 10);
-    }
-
-    std::string& out_;
-    long x_ = 0, y_ = 0;
-    bool started_ = false;
-};
 
 // Left and right edge of a run, a lone column widened to stay visible.
 std::pair<double, double> runEdges(const ColumnRun& run, const PlotFrame& f) {
@@ -208,11 +171,11 @@ void appendBeyondMarkers(std::string& out, const std::vector<Column>& columns, c
             const double x = f.columnCentre(static_cast<int>(c));
             if (column.count > 0 && f.above(column.delays[d].max)) {
                 path.moveTo(x, f.top);
-                marks += "l-3.5 6h7z";
+                path.shape("l-3.5 6h7z");
             }
             if (column.count > 0 && f.below(column.delays[d].min)) {
                 path.moveTo(x, f.bottom());
-                marks += "l-3.5 -6h7z";
+                path.shape("l-3.5 -6h7z");
             }
         }
         if (!marks.empty())
@@ -284,7 +247,7 @@ void appendBreaches(std::string& out, const std::vector<Column>& columns, const 
         if (!columns[c].breach)
             continue;
         path.moveTo(f.columnCentre(static_cast<int>(c)), f.top - 10);
-        out += "l4 4 -4 4 -4 -4z";
+        path.shape("l4 4 -4 4 -4 -4z");
     }
     out += "\"/>\n";
 }

@@ -3,6 +3,7 @@
 // directly and on generated logs run through the program.
 #include "scratch_run.h"
 #include "sinks/chart_columns.h"
+#include "sinks/chart_path.h"
 #include "sinks/chart_scales.h"
 #include "sinks/chart_timeline.h"
 #include "sinks/delay_chart.h"
@@ -10,10 +11,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <numeric>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace qv {
@@ -427,6 +432,104 @@ TEST(ChartTimeline, ATimeAwayFromAgreeingNeighboursLosesItsPlace) {
     layOutTimes(points, file);
     EXPECT_EQ(file.outOfOrder, 0);
     EXPECT_EQ(file.segments.size(), 2u);
+}
+
+// ---- path data
+
+// The absolute points a path's commands reach (M m h v l z, numbers in
+// decimals): each move, step and close.
+std::vector<std::pair<double, double>> pathPoints(const std::string& d) {
+    std::vector<std::pair<double, double>> points;
+    double x = 0, y = 0, startX = 0, startY = 0;
+    const char* at = d.c_str();
+    const auto next = [&at] {
+        while (*at == ' ')
+            ++at;
+        char* end = nullptr;
+        const double value = std::strtod(at, &end);
+        at = end;
+        return value;
+    };
+    while (*at != '\0') {
+        const char command = *at++;
+        if (command == 'M' || command == 'm') {
+            const double dx = next(), dy = next();
+            x = command == 'M' ? dx : x + dx, y = command == 'M' ? dy : y + dy;
+            startX = x, startY = y;
+        } else if (command == 'h') {
+            x += next();
+        } else if (command == 'v') {
+            y += next();
+        } else if (command == 'l') {
+            while (*at == ' ' || *at == '-' || std::isdigit(static_cast<unsigned char>(*at)))
+                x += next(), y += next();
+        } else if (command == 'z') {
+            x = startX, y = startY;
+        }
+        points.emplace_back(x, y);
+    }
+    return points;
+}
+
+double inTenths(double value) {
+    return static_cast<double>(std::lround(value * 10)) / 10;
+}
+
+TEST(ChartPath, RelativeStepsLandOnTheAbsolutePoints) {
+    std::string d;
+    Path path(d);
+    path.moveTo(80.5, 100.04);
+    path.horizontalTo(81.56);
+    path.verticalTo(90.25);
+    path.horizontalTo(80.5);
+    path.close(); // back to the move
+    path.moveTo(90, 50.56);
+    path.shape("l4 4 -4 4 -4 -4z");
+    path.moveTo(100, 60);
+    path.verticalTo(60); // no step at all
+    EXPECT_EQ(d, "M80.5 100h1.1v-9.7h-1.1zm9.5 -49.4l4 4 -4 4 -4 -4zm10 9.4");
+    const std::vector<std::pair<double, double>> points = pathPoints(d);
+    ASSERT_EQ(points.size(), 9u);
+    EXPECT_DOUBLE_EQ(points[4].first, 80.5); // the close
+    EXPECT_DOUBLE_EQ(points[4].second, 100);
+    EXPECT_DOUBLE_EQ(points[5].second, 50.6);
+    EXPECT_DOUBLE_EQ(points[7].second, 50.6); // the shape's close
+    EXPECT_DOUBLE_EQ(points[8].first, 100);
+    EXPECT_DOUBLE_EQ(points[8].second, 60);
+
+    // A long path of odd positions: every point where it was asked to be.
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<double> place(0, 1200);
+    std::string longer;
+    Path many(longer);
+    std::vector<std::pair<double, double>> wanted;
+    double x = 0, y = 0;
+    std::pair<double, double> lastMove;
+    for (int i = 0; i < 3000; ++i) {
+        const int kind = i == 0 ? 0 : static_cast<int>(rng() % 4);
+        const double v = place(rng);
+        if (kind == 0) {
+            many.moveTo(x = v, y = place(rng));
+        } else if (kind == 1 && inTenths(v) != inTenths(x)) {
+            many.horizontalTo(x = v);
+        } else if (kind == 2 && inTenths(v) != inTenths(y)) {
+            many.verticalTo(y = v);
+        } else if (kind == 3) {
+            many.close(); // back to the last move
+            std::tie(x, y) = lastMove;
+        } else {
+            continue;
+        }
+        if (kind == 0)
+            lastMove = {x, y};
+        wanted.emplace_back(inTenths(x), inTenths(y));
+    }
+    const std::vector<std::pair<double, double>> reached = pathPoints(longer);
+    ASSERT_EQ(reached.size(), wanted.size());
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        EXPECT_NEAR(reached[i].first, wanted[i].first, 1e-6) << i;
+        EXPECT_NEAR(reached[i].second, wanted[i].second, 1e-6) << i;
+    }
 }
 
 // ---- scales and columns

@@ -616,21 +616,6 @@ TEST(ChartScales, TheDelayAxisCoversTheBulkZeroAndTheLimits) {
     EXPECT_LE(axis.hi, 100);
 }
 
-TEST(ChartScales, PanelsShareTheTimeLengthEachFromItsOwnHour) {
-    DelayChart chart;
-    addDay(chart, "a.log", 2 * kHour + 10 * kMinute, 60 * 60, 150, 1); // 02:10 to 04:39
-    addDay(chart, "b.log", 10 * kHour + 5 * kMinute, 60 * 60, 55, 2);  // 10:05 to 10:59
-    const std::vector<std::string> panels = panelsOf(chart.document());
-    ASSERT_EQ(panels.size(), 2u);
-    const std::vector<std::string> a = textsOfClass(panels[0], "time-tick");
-    const std::vector<std::string> b = textsOfClass(panels[1], "time-tick");
-    EXPECT_EQ(a, (std::vector<std::string>{"02:00", "02:30", "03:00", "03:30", "04:00", "04:30",
-                                           "05:00"}));
-    EXPECT_EQ(b, (std::vector<std::string>{"10:00", "10:30", "11:00", "11:30", "12:00", "12:30",
-                                           "13:00"}));
-    EXPECT_EQ(xsOfClass(panels[0], "time-tick"), xsOfClass(panels[1], "time-tick"));
-}
-
 TEST(ChartScales, DenseDaysGetWiderColumnsSparseOnesKeepDots) {
     DelayChart dense, sparse;
     addDay(dense, "day.log", 0, 518, 10000, 4); // a group every 8.6 s all day
@@ -706,13 +691,6 @@ TEST(DelayChart, TextBoxesNeverIntersect) {
     EXPECT_EQ(textsOfClass(svg, "limit-label").size(), 9u); // three panels of three
 
     expectTextApart(svg);
-}
-
-TEST(DelayChart, AGroupTakesTwentyBytesAndTheFileStaysSmall) {
-    EXPECT_LE(sizeof(ChartPoint), 20u);
-    DelayChart chart; // a group every 2 s all day: every column full
-    addDay(chart, "busy.log", 0, 120, 43200, 8);
-    EXPECT_LT(chart.document().size(), 120u * 1024);
 }
 
 } // namespace

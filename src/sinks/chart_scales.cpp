@@ -35,9 +35,13 @@ std::int64_t longestSpan(const std::vector<ChartFile>& files, std::int64_t unit)
 // Whole hours once some file spans an hour, else the finest plain step
 // that needs at most kMaxTimeTicks of its own.
 std::int64_t timeUnit(const std::vector<ChartFile>& files) {
+    std::int64_t span = 0;
+    for (const ChartFile& f : files)
+        if (!f.segments.empty())
+            span = std::max<std::int64_t>(span, f.lastTime - f.firstTime);
     for (std::int64_t seconds : kStepSeconds) {
         const std::int64_t unit = seconds * kSecond;
-        if (unit == kHour || longestSpan(files, unit) <= kMaxTimeTicks * unit)
+        if (unit >= kHour || (span < kHour && longestSpan(files, unit) <= kMaxTimeTicks * unit))
             return unit;
     }
     return kHour;

@@ -337,7 +337,7 @@ TEST_F(ChartRun, AverageLinesStopAtGaps) {
 
 TEST_F(ChartRun, PanelsOfAPatternRunShareTheirScales) {
     ChartLog a, b;
-    a.day(2 * kHour + 10 * kMinute, kMinute, 150, 7);   // 02:10 to 04:39, fast
+    a.day(2 * kHour + 40 * kMinute, kMinute, 150, 7);   // 02:40 to 05:09, fast
     b.day(10 * kHour + 5 * kMinute, kMinute, 55, 8, 3); // 10:05 to 10:59, slow
     writeFile("a.log", a.text);
     writeFile("b.log", b.text);
@@ -346,9 +346,9 @@ TEST_F(ChartRun, PanelsOfAPatternRunShareTheirScales) {
     ASSERT_EQ(panels.size(), 2u);
     EXPECT_EQ(textsOfClass(panels[0], "delay-tick"), textsOfClass(panels[1], "delay-tick"));
     EXPECT_EQ(textsOfClass(panels[0], "time-tick").front(), "02:00");
-    EXPECT_EQ(textsOfClass(panels[0], "time-tick").back(), "05:00");
+    EXPECT_EQ(textsOfClass(panels[0], "time-tick").back(), "06:00");
     EXPECT_EQ(textsOfClass(panels[1], "time-tick").front(), "10:00");
-    EXPECT_EQ(textsOfClass(panels[1], "time-tick").back(), "13:00");
+    EXPECT_EQ(textsOfClass(panels[1], "time-tick").back(), "14:00");
     EXPECT_EQ(xsOfClass(panels[0], "time-tick"), xsOfClass(panels[1], "time-tick"));
     const auto caption = [](const std::string& panel) {
         return panel.substr(panel.find("histograms, bins of"), 30);

@@ -215,7 +215,14 @@ void appendXmlText(std::string& out, std::string_view bytes) {
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c >= 0x80) {
             if (const std::size_t n = utf8Length(bytes.substr(i))) {
-                out.append(bytes.substr(i, n));
+                // U+FFFE and U+FFFF are not characters XML allows either.
+                const bool nonCharacter = n == 3 && c == 0xEF &&
+                                          static_cast<unsigned char>(bytes[i + 1]) == 0xBF &&
+                                          static_cast<unsigned char>(bytes[i + 2]) >= 0xBE;
+                if (nonCharacter)
+                    out += "&#xFFFD;";
+                else
+                    out.append(bytes.substr(i, n));
                 i += n;
                 continue;
             }

@@ -80,6 +80,11 @@ TEST(ChartFormat, XmlTextIsAlwaysWellFormed) {
     EXPECT_EQ(xmlText("\xED\xA0\x80"), "&#xED;&#xA0;&#x80;");   // surrogate
     EXPECT_EQ(xmlText("\xF0\x9F\x93\x88"), "\xF0\x9F\x93\x88"); // beyond the BMP
     EXPECT_EQ(xmlText(std::string_view("a\x01\tb", 4)), "a&#xFFFD;&#xFFFD;b");
+    EXPECT_EQ(xmlText("a\xEF\xBF\xBE"
+                      "b\xEF\xBF\xBF"),
+              "a&#xFFFD;b&#xFFFD;"); // U+FFFE, U+FFFF
+    EXPECT_EQ(xmlText("\xEF\xBF\xBD\xEF\xBF\xBC"),
+              "\xEF\xBF\xBD\xEF\xBF\xBC"); // U+FFFD, U+FFFC pass
 }
 
 TEST(ChartFormat, DecimalsAndTimeLabels) {

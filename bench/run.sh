@@ -82,7 +82,7 @@ mode_cmd() { # index, log, quorvex binary, output file, [stdout file]
     6) echo "'$3' '$2' /grep '$rare_text' /sum > '$to'" ;;
     7) echo "'$3' '$2' /grep '$common_text' /q /on '$4' > '$to'" ;;
     # Exit code 3 is a breached limit, not a failure.
-    8) echo "'$3' '$2' /hours hours.csv /limit rtrcmd2mx:20 > '$to' || [ \$? -eq 3 ]" ;;
+    8) echo "'$3' '$2' /hours hours.csv /limit rtrcmd2status:20 > '$to' || [ \$? -eq 3 ]" ;;
   esac
 }
 

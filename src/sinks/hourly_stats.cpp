@@ -31,6 +31,7 @@ int hourByte(int hourOfDay) {
     return (hourOfDay / 10) << 4 | hourOfDay % 10;
 }
 
+// A delay between two timecodes always fits; the clamp keeps the cast defined.
 std::int32_t narrow(std::int64_t value) {
     constexpr std::int64_t low = std::numeric_limits<std::int32_t>::min();
     constexpr std::int64_t high = std::numeric_limits<std::int32_t>::max();

@@ -54,6 +54,7 @@ class TransitionObserver {
     virtual ~TransitionObserver() = default;
     virtual void beginFile(std::string_view name) = 0;
     virtual void group(const TransitionRecord& record) = 0;
+    /// A group broken off, when the run summary counts it as a block error.
     virtual void brokenGroup(const BrokenGroup&) {}
     virtual void endFile(const FileSummaryFigures& summary) = 0;
 };

@@ -89,6 +89,7 @@ void FileRunner::processFile(const char* name) {
     // The report of what was read stands; the run must still not claim success.
     if (!readError.empty())
         fatal(console_, readError, "Error reading %s\n", name);
+    ++filesAnalysed_;
 }
 
 // Reading a file being written could grow it without end.

@@ -298,7 +298,7 @@ class TransitionScanner {
     void startError() {
         if (summaryMode_ == 0)
             report_.print("START ERROR Line %8lld\n", lineNumber());
-        reportMissingLines(analysis_, summaryMode_);
+        reportMissingLines(analysis_, summaryMode_, true);
         state_ = ScanState::FIND_START;
     }
 
@@ -306,7 +306,7 @@ class TransitionScanner {
     // the block error count only in standard mode.
     void abandonMixGroup() {
         if (summaryMode_ == 0)
-            reportMissingLines(analysis_, 0);
+            reportMissingLines(analysis_, 0, false);
         state_ = ScanState::FIND_START;
     }
 

@@ -48,9 +48,10 @@ struct TransitionAnalysis {
 /// Zeroes the counters and resets the statistics; leaves the group alone.
 void resetFileStats(TransitionAnalysis& analysis);
 
-/// Counts a broken group and reports it: with a non-zero flag the once-per-
-/// file banner, with 0 one "not detected" line per awaited kind.
-void reportMissingLines(TransitionAnalysis& analysis, int summaryMode);
+/// Counts a broken group (a fade when `fade`, else a mix), hands it to the
+/// group log and reports it: with a non-zero flag the once-per-file banner,
+/// with 0 one "not detected" line per awaited kind.
+void reportMissingLines(TransitionAnalysis& analysis, int summaryMode, bool fade);
 
 /// Follows every fade and mix of the process `srchname` through one log file.
 /// The caller has called resetFileStats for this file.

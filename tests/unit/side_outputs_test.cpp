@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -362,6 +364,90 @@ TEST_F(SideOutputs, CsvRowsAddUpToTheRunSummary) {
               std::string::npos);
 }
 
+// The "TRANS Block errors" count of each file's run summary, by file name.
+std::map<std::string, long long> summaryBlockErrors(const std::string& console) {
+    std::map<std::string, long long> counts;
+    const std::string banner = "**** Processing File ";
+    const std::string errors = "\tTRANS Block errors  ";
+    for (std::size_t at = console.find(banner); at != std::string::npos;
+         at = console.find(banner, at + 1)) {
+        const std::size_t nameAt = at + banner.size();
+        const std::string name = console.substr(nameAt, console.find(" ****", nameAt) - nameAt);
+        const std::size_t next = console.find(banner, nameAt);
+        const std::size_t count = console.find(errors, nameAt);
+        counts[name] = count < next ? std::stoll(console.substr(count + errors.size())) : 0;
+    }
+    return counts;
+}
+
+// Rows of /hours checked against the /csv rows of the same run: per file and
+// hour the group count, per file and delay the sum behind the averages, and
+// per file the block errors of the summary; hours of the day come first,
+// from the file's first hour on.
+TEST_F(SideOutputs, HourlyRowsAddUpToTheCsvRowsAndTheSummary) {
+    LogMaker first(11), second(12);
+    first.make(9000); // from 01:00 past midnight
+    second.make(700);
+    ASSERT_GT(first.broken, 0);
+    writeFile("a.log", first.text);
+    writeFile("b.log", second.text);
+    ASSERT_EQ(run({"*.log", "/multi", "/sum", "/csv", "rows.csv", "/hours", "hours.csv"}), 0);
+    std::vector<CsvRow> groups = parseCsv(readFile("rows.csv"));
+    std::vector<CsvRow> hours = parseCsv(readFile("hours.csv"));
+    ASSERT_EQ(hours.front().fields.size(), 19u);
+    EXPECT_EQ(hours.front().fields[18], "rtrcmd2mx_avg");
+    groups.erase(groups.begin());
+    hours.erase(hours.begin());
+    const std::map<std::string, long long> blockErrors = summaryBlockErrors(console);
+    ASSERT_EQ(blockErrors.size(), 2u);
+    EXPECT_EQ(blockErrors.at("a.log"), first.broken);
+    for (const std::string& file : {std::string("a.log"), std::string("b.log")}) {
+        std::map<std::string, long long> groupsPerHour;
+        double csvSums[3] = {}, hourSums[3] = {};
+        for (const CsvRow& row : groups) {
+            if (row.fields[0] != file)
+                continue;
+            ++groupsPerHour[row.fields[4].substr(0, 2)];
+            for (std::size_t d = 0; d < 3; ++d)
+                csvSums[d] += std::stod(row.fields[7 + d]);
+        }
+        long long groupCount = 0, errorCount = 0;
+        int firstHour = -1, lastKey = -1;
+        for (const CsvRow& row : hours) {
+            const std::vector<std::string>& f = row.fields;
+            if (f[0] != file)
+                continue;
+            const long long n = std::stoll(f[2]);
+            EXPECT_EQ(n, groupsPerHour[f[1]]) << file << " hour " << f[1];
+            groupCount += n;
+            errorCount += std::stoll(f[3]);
+            for (std::size_t d = 0; d < 3 && n > 0; ++d)
+                hourSums[d] += static_cast<double>(n) * std::stod(f[8 + 5 * d]);
+            const int hour = std::stoi(f[1]);
+            if (firstHour < 0)
+                firstHour = hour;
+            const int key = hour < 24 ? (hour - firstHour + 24) % 24 : hour;
+            EXPECT_GT(key, lastKey) << file << " hour " << f[1];
+            lastKey = key;
+        }
+        EXPECT_EQ(groupCount, static_cast<long long>(std::count_if(
+                                  groups.begin(), groups.end(),
+                                  [&file](const CsvRow& r) { return r.fields[0] == file; })));
+        EXPECT_EQ(errorCount, blockErrors.at(file)) << file;
+        for (std::size_t d = 0; d < 3; ++d)
+            EXPECT_NEAR(hourSums[d], csvSums[d], 0.05 * static_cast<double>(groupCount))
+                << file << " delay " << d;
+    }
+    // a.log runs from 01:00 past midnight into the next morning: its rows go
+    // from "01" round the clock to "00", each hour's groups of both days in
+    // one row, then b.log's.
+    const auto firstOfB = std::find_if(hours.begin(), hours.end(),
+                                       [](const CsvRow& r) { return r.fields[0] == "b.log"; });
+    ASSERT_EQ(firstOfB - hours.begin(), 24);
+    EXPECT_EQ(hours.front().fields[1], "01");
+    EXPECT_EQ(firstOfB[-1].fields[1], "00");
+}
+
 TEST_F(SideOutputs, EveryFileOfAPatternRunGetsItsRowsAndPanel) {
     LogMaker first(1), second(2);
     first.make(30);
@@ -439,6 +525,12 @@ TEST_F(SideOutputs, NamesThatWouldDestroyAFileAreRefused) {
     EXPECT_NE(console.find(" is the output file\n"), std::string::npos);
     EXPECT_EQ(run({"a.log", "/csv", "r.csv", "/plot", "r.csv"}), 1);
     EXPECT_NE(console.find("Chart file r.csv is the CSV file\n"), std::string::npos);
+    EXPECT_EQ(run({"a.log", "/hours", "a.log"}), 1);
+    EXPECT_EQ(readFile("a.log"), "x\n");
+    EXPECT_EQ(run({"a.log", "/on", "o.txt", "/hours", "o.txt"}), 1);
+    EXPECT_NE(console.find("Hours file o.txt is the output file\n"), std::string::npos);
+    EXPECT_EQ(run({"a.log", "/hours", "h.csv", "/plot", "h.csv"}), 1);
+    EXPECT_NE(console.find("Chart file h.csv is the hours file\n"), std::string::npos);
 }
 
 TEST_F(SideOutputs, AFailedWriteEndsTheRunWithExitCode1) {
@@ -450,6 +542,9 @@ TEST_F(SideOutputs, AFailedWriteEndsTheRunWithExitCode1) {
     EXPECT_EQ(run({"a.log", "/csv", "/dev/full"}), 1);
     EXPECT_EQ(console.substr(console.rfind("Error")), "Error writing /dev/full\n");
     EXPECT_EQ(run({"a.log", "/plot", "/dev/full"}), 1);
+    EXPECT_EQ(console.substr(console.rfind("Error")), "Error writing /dev/full\n");
+    // A breached limit does not hide the error: 1, not 3.
+    EXPECT_EQ(run({"a.log", "/hours", "/dev/full", "/limit", "rtrcmd2mx:0"}), 1);
     EXPECT_EQ(console.substr(console.rfind("Error")), "Error writing /dev/full\n");
     EXPECT_NE(console.find("    Analyzed "), std::string::npos); // after the normal output
 }

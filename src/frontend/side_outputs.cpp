@@ -71,7 +71,11 @@ void SideOutputs::open(const char* logArgument, const TextFileWriter* outputFile
         refuseSameFile("Chart", settings_.plotPath, "CSV", csv_ ? csv_->path().c_str() : nullptr);
         refuseSameFile("Chart", settings_.plotPath, "hours",
                        hours_ ? hours_->path().c_str() : nullptr);
-        chart_ = std::make_unique<DelayChart>();
+        ChartOptions chart;
+        for (int d = 0; d < kDelayCount; ++d)
+            if (settings_.limits.fields[d] != DelayLimits::kNoLimit)
+                chart.limits[d] = settings_.limits.fields[d];
+        chart_ = std::make_unique<DelayChart>(chart);
     }
 }
 

@@ -481,6 +481,18 @@ TEST_F(SideOutputs, EveryFileOfAPatternRunGetsItsRowsAndPanel) {
     EXPECT_EQ(svg.rfind("</svg>\n"), svg.size() - 7);
 }
 
+// The limits of /limit reach the chart; without /limit it draws none.
+TEST_F(SideOutputs, LimitsAreDrawnOnTheChart) {
+    LogMaker maker(3);
+    maker.make(200);
+    writeFile("a.log", maker.text);
+    const int code = run({"a.log", "/sum", "/limit", "RtrCmd2MX:21", "/plot", "l.svg"});
+    EXPECT_TRUE(code == 0 || code == 3) << code;
+    EXPECT_NE(readFile("l.svg").find("limit rtrcmd2mx 10.5 fr"), std::string::npos);
+    ASSERT_EQ(run({"a.log", "/sum", "/plot", "n.svg"}), 0);
+    EXPECT_EQ(readFile("n.svg").find("limit "), std::string::npos);
+}
+
 TEST_F(SideOutputs, FileNamesAreQuotedInTheCsvAndEscapedInTheChart) {
 #ifdef _WIN32
     const std::string name = "it's&co,a.log"; // Windows names hold no quote

@@ -85,6 +85,10 @@ class Program {
             code = start(argc, argv);
         } catch (const ProgramExit& exit) {
             code = exit.code;
+            // Ended before the run was checked (a bad option value): what is
+            // held must not reach a log that standard output writes into.
+            if (argc > 1 && fileIdOf(argv[1]) == standardOutputId(console_))
+                console_.discard();
             sideOutputs_.abandon();
             try {
                 closeOutputFile();

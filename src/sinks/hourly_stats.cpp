@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <string_view>
 
 namespace qv {
 
@@ -71,7 +72,11 @@ void appendDelayFields(std::string& out, std::vector<std::int32_t>& values) {
     char avg[32];
     const int n = std::snprintf(avg, sizeof avg, ",%.1f",
                                 static_cast<double>(sum) / static_cast<double>(values.size()));
-    out.append(avg, static_cast<std::size_t>(n));
+    // A small negative average rounds to "-0.0", which reads as a distinct value.
+    if (std::string_view(avg, static_cast<std::size_t>(n)) == ",-0.0")
+        out += ",0.0";
+    else
+        out.append(avg, static_cast<std::size_t>(n));
 }
 
 } // namespace

@@ -16,7 +16,9 @@
 #                   compare every mode's outputs with cmp on every log
 #   --no-memory     skip the peak-memory runs (/usr/bin/time -v) on the 4 GB log, the
 #                   500 MB line and the busy log
-# Rows: cat > /dev/null, grep -F -c, rg -F -c, wc -l, then every mode. Columns:
+# Rows: cat > /dev/null, grep -F -c, rg -F -c, wc -l, then every mode; the last,
+# "RT /hours /limit", is ROUTER TAKES writing hourly statistics and checking a
+# limit some groups breach, to be read against the plain "ROUTER TAKES" row. Columns:
 # best seconds, GB/s, then "x NAME", the time of NAME over this row's time
 # (above 1: faster than NAME), and med+%, how far the median lies above the best.
 # BENCH_DIR (default ${TMPDIR:-/tmp}/quorvex-bench) holds the build and the logs;
@@ -47,7 +49,7 @@ done
 rare_text="aborted"     # a few hundredths of a percent of the lines
 common_text="LINK WARN" # about 1% of the lines
 markers=(-e DOFADE -e DOMIX -e "XFER XITION" -e "goto REV-" -e DBGRTRTIME)
-bash "$repo/scripts/deps.sh" g++ cmake ninja-build hyperfine ripgrep time python3
+bash "$repo/scripts/deps.sh" g++ cmake ninja-build zlib1g-dev hyperfine ripgrep time python3
 mkdir -p "$work/run"
 # A higher priority steadies the numbers on a shared machine; fine if refused.
 if renice -n -5 $$ >/dev/null 2>&1; then echo "priority: nice -5"; else echo "priority: unchanged"; fi
@@ -67,7 +69,7 @@ make_log() { # name, loggen arguments...
 
 # Every mode of quorvex as a shell command over log $2; the run folder has no qv.cfg.
 mode_names=("ROUTER TAKES" "ROUTER TAKES /sum" "CMD ERROR TC" "CMD ERROR TC /sum"
-  "COUNT TAKES" "GREP rare /q" "GREP rare /sum" "GREP 1% /q /on")
+  "COUNT TAKES" "GREP rare /q" "GREP rare /sum" "GREP 1% /q /on" "RT /hours /limit")
 mode_cmd() { # index, log, quorvex binary, output file, [stdout file]
   local to="${5:-/dev/null}"
   case "$1" in
@@ -79,6 +81,8 @@ mode_cmd() { # index, log, quorvex binary, output file, [stdout file]
     5) echo "'$3' '$2' /grep '$rare_text' /q > '$to'" ;;
     6) echo "'$3' '$2' /grep '$rare_text' /sum > '$to'" ;;
     7) echo "'$3' '$2' /grep '$common_text' /q /on '$4' > '$to'" ;;
+    # Exit code 3 is a breached limit, not a failure.
+    8) echo "'$3' '$2' /hours hours.csv /limit rtrcmd2status:20 > '$to' || [ \$? -eq 3 ]" ;;
   esac
 }
 
@@ -136,6 +140,13 @@ if with_ref:
 EOF
 }
 
+# The same bytes but for the confirmation of /hours, which an older reference
+# ignores; the hours file is the new build's alone.
+same_stdout() { # new stdout, reference stdout
+  local drop='^Writing hourly statistics to '
+  cmp -s <(LC_ALL=C grep -v "$drop" "$1") <(LC_ALL=C grep -v "$drop" "$2")
+}
+
 compare_outputs() { # log path
   # Both runs use the same output file name: the settings echo shows it.
   local log="$1" dir="$work/run/cmp" same=1
@@ -143,9 +154,10 @@ compare_outputs() { # log path
     for side in new ref; do
       local bin="$qv"; [ "$side" = ref ] && bin="$ref"
       rm -rf "${dir:?}/$side" && mkdir -p "$dir/$side"
-      (cd "$dir/$side" && eval "$(mode_cmd "$i" "$log" "$bin" out.txt stdout.txt)")
+      # Standard error holds only diagnostics (breached limits, options a reference ignores).
+      (cd "$dir/$side" && eval "$(mode_cmd "$i" "$log" "$bin" out.txt stdout.txt)") 2>/dev/null
     done
-    if cmp -s "$dir/new/stdout.txt" "$dir/ref/stdout.txt" &&
+    if same_stdout "$dir/new/stdout.txt" "$dir/ref/stdout.txt" &&
       { [ ! -e "$dir/ref/out.txt" ] || cmp -s "$dir/new/out.txt" "$dir/ref/out.txt"; }; then
       echo "  ${mode_names[$i]}: identical ($(stat -L -c %s "$dir/new/stdout.txt") bytes stdout)"
     else

@@ -4,12 +4,12 @@
 # against it under Wine, in a throwaway Wine prefix. Fails when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh g++ cmake ninja-build libgtest-dev g++-mingw-w64-x86-64-posix wine64
+bash scripts/deps.sh g++ cmake ninja-build zlib1g-dev libgtest-dev g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64
 
 echo "== Windows: cross-build (MinGW-w64, warnings as errors), tests under Wine"
 # The golden runner is a host program: take it from the host build.
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -G Ninja -DQUORVEX_WERROR=ON >/dev/null
-cmake --build build --target golden_runner
+cmake --build build --target golden_runner follow_check
 
 wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)

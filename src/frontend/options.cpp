@@ -24,6 +24,15 @@ void setMultiFile(RunSettings& settings, Console& console, bool on) {
     console.printf("Overriding processing mode to [%s]\n", on ? "MULTIPLE FILES" : "1 FILE");
 }
 
+// A limit the run cannot check must stop it before any file is created: a
+// scheduled job would otherwise read a silent success.
+void applyLimit(RunSettings& settings, Console& console, const char* value) {
+    if (!value || parseDelayLimit(value, settings.limits))
+        return;
+    console.diagnose("bad limit '%s'", value);
+    throw ProgramExit{1};
+}
+
 const Option kOptions[] = {
     {"/o", false,
      [](RunSettings& settings, Console& console, const char*) {
@@ -124,6 +133,15 @@ const Option kOptions[] = {
          settings.plotPath = value;
          console.printf("Writing chart to [%s]\n", settings.plotPath.c_str());
      }},
+    {"/hours", true,
+     [](RunSettings& settings, Console& console, const char* value) {
+         if (!value)
+             return;
+         settings.hoursEnabled = true;
+         settings.hoursPath = value;
+         console.printf("Writing hourly statistics to [%s]\n", settings.hoursPath.c_str());
+     }},
+    {"/limit", true, applyLimit},
 };
 
 const Option* findOption(const char* arg) {

@@ -51,6 +51,7 @@ void refuseLinkedOutputs(const char* pattern, const RunSettings& settings, Conso
         {"Output", settings.outputFileEnabled ? settings.outfilename : ""},
         {"CSV", sides && settings.csvEnabled ? settings.csvPath : ""},
         {"Chart", sides && settings.plotEnabled ? settings.plotPath : ""},
+        {"Hours", sides && settings.hoursEnabled ? settings.hoursPath : ""},
     };
     std::string match;
     std::unique_ptr<FileSearch> search = findFirstFile(pattern, match);

@@ -8,6 +8,7 @@
 #include "frontend/side_outputs.h"
 #include "platform/platform.h"
 #include "search/line_reader.h"
+#include "sinks/delay_limits.h"
 
 #include <cstdio>
 #include <cstring>
@@ -42,11 +43,35 @@ void printHelp(Console& console) {
         "         /gencfg  - write a starter qv.cfg and exit\n"
         "         /csv     - every transition to a CSV file [/csv <file.csv>]\n"
         "         /plot    - chart of the delays, SVG [/plot <file.svg>]\n"
+        "         /hours   - per-hour delay statistics to a CSV file [/hours <file.csv>]\n"
+        "         /limit   - exit 3 when a delay is over <n> fields (2 per frame), repeatable\n"
+        "                    [/limit rev2router|rtrcmd2status|rtrcmd2mx:<n>]\n"
         "         /follow  - read on as the log grows, until Ctrl-C; with /multi\n"
         "                    the newest match, then each newer one\n");
 }
 
 namespace {
+
+// Only the ROUTER TAKES mode writes side files: "/csv", "/csv and /plot",
+// "/csv, /plot and /hours".
+void noteIgnoredSideFiles(const RunSettings& s, Console& console) {
+    const char* given[3];
+    int count = 0;
+    for (const auto& [enabled, name] :
+         {std::pair{s.csvEnabled, "/csv"}, std::pair{s.plotEnabled, "/plot"},
+          std::pair{s.hoursEnabled, "/hours"}})
+        if (enabled)
+            given[count++] = name;
+    if (count == 0)
+        return;
+    std::string names = given[0];
+    for (int i = 1; i < count; ++i) {
+        names += i + 1 < count ? ", " : " and ";
+        names += given[i];
+    }
+    console.diagnose("%s ignored: only the ROUTER TAKES mode writes %s", names.c_str(),
+                     count > 1 ? "them" : "it");
+}
 
 /// One run of the program: the settings and what stays open across files.
 class Program {
@@ -62,6 +87,10 @@ class Program {
             code = start(argc, argv);
         } catch (const ProgramExit& exit) {
             code = exit.code;
+            // Ended before the run was checked (a bad option value): what is
+            // held must not reach a log that standard output writes into.
+            if (argc > 1 && fileIdOf(argv[1]) == standardOutputId(console_))
+                console_.discard();
             sideOutputs_.abandon();
             try {
                 closeOutputFile();
@@ -81,13 +110,15 @@ class Program {
     void closeOutputFile();
     void noteSettings(const char* logArgument);
     bool refused(const char* logArgument);
+    int limitsExitCode(std::int64_t filesAnalysed);
 
     Console& console_;
     RunSettings settings_;
     bool cfgGiven_ = false; // /cfg named the configuration file
     std::unique_ptr<TextFileWriter> outputFile_;
     SideOutputs sideOutputs_;
-    std::unique_ptr<StopKeys> stopKeys_; // /follow: Ctrl-C handling until the run is over
+    std::unique_ptr<LimitCheck> limitCheck_; // with /limit in the ROUTER TAKES mode
+    std::unique_ptr<StopKeys> stopKeys_;     // /follow: Ctrl-C handling until the run is over
 };
 
 // Only "/cfg" with its path and "/gencfg" are known here, from argument 0 on.
@@ -180,12 +211,11 @@ void Program::noteSettings(const char* logArgument) {
         console_.diagnose("the configuration turns the level filter on: router lines must also "
                           "contain '%s'",
                           s.levelText);
-    if (!routerTakes && (s.csvEnabled || s.plotEnabled))
-        console_.diagnose("%s ignored: only the ROUTER TAKES mode writes %s",
-                          s.csvEnabled && s.plotEnabled ? "/csv and /plot"
-                          : s.csvEnabled                ? "/csv"
-                                                        : "/plot",
-                          s.csvEnabled && s.plotEnabled ? "them" : "it");
+    if (!routerTakes) {
+        noteIgnoredSideFiles(s, console_);
+        if (s.limits.any())
+            console_.diagnose("/limit ignored: only the ROUTER TAKES mode checks limits");
+    }
     if (s.multiFile && std::strcmp(logArgument, "-") == 0) {
         console_.diagnose("standard input (-) cannot be a pattern: leave out /multi");
         throw ProgramExit{1};
@@ -202,6 +232,18 @@ bool Program::refused(const char* logArgument) {
     if (settings_.multiFile)
         refuseLinkedOutputs(logArgument, settings_, console_);
     return false;
+}
+
+// Exit code 3 tells a scheduled job that a delay was over its limit; a run
+// that analysed no log checked nothing and must not pass for a clean one.
+int Program::limitsExitCode(std::int64_t filesAnalysed) {
+    if (!limitCheck_)
+        return 0;
+    if (filesAnalysed == 0) {
+        console_.diagnose("no log file analysed: the limits were not checked");
+        return 1;
+    }
+    return limitCheck_->breached() ? 3 : 0;
 }
 
 int Program::start(int argc, const char* const* argv) {
@@ -232,17 +274,23 @@ int Program::start(int argc, const char* const* argv) {
     openOutputFile(argv[1]);
     sideOutputs_.open(argv[1], outputFile_.get());
     echoSettings();
+    if (settings_.analyzeMode == AnalyzeMode::RouterTakes && settings_.limits.any())
+        limitCheck_ = std::make_unique<LimitCheck>(settings_.limits, console_);
+    std::int64_t filesAnalysed = 0;
     {
         FileRunner runner(settings_, console_, outputFile_.get(), sideOutputs_,
                           standardOutputId(console_), stopKeys_);
+        if (limitCheck_)
+            runner.watch(*limitCheck_);
         if (settings_.multiFile)
             runner.runFilePattern(argv[1]);
         else
             runner.runSingleFile(argv[1]);
+        filesAnalysed = runner.filesAnalysed();
     }
     closeOutputFile();
     sideOutputs_.finish();
-    return 0;
+    return limitsExitCode(filesAnalysed);
 }
 
 } // namespace

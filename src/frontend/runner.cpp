@@ -1,5 +1,6 @@
 #include "frontend/runner.h"
 
+#include "platform/gzip_source.h"
 #include "platform/platform.h"
 #include "search/line_reader.h"
 
@@ -80,6 +81,7 @@ FollowEnd FileRunner::processFile(const char* name) {
     // The report of what was read stands; the run must still not claim success.
     if (!readError.empty())
         fatal(console_, readError, "Error reading %s\n", name);
+    ++filesAnalysed_;
     return end;
 }
 
@@ -88,8 +90,9 @@ void FileRunner::readFile(const char* name, std::FILE* file, std::string& readEr
     {
         // A big log is read on a second thread while the scan works.
         const bool readAhead = sizeAtOpen >= kReadAheadFrom;
-        FileSource source(file);
-        LineReader logFile(source, kLogReadMax, readAhead ? kReadAheadBuffer : kReadBufferSize);
+        FileSource fileBytes(file);
+        const std::unique_ptr<ByteSource> source = openLogSource(fileBytes);
+        LineReader logFile(*source, kLogReadMax, readAhead ? kReadAheadBuffer : kReadBufferSize);
         if (readAhead)
             logFile.readAhead();
         runScan(name, logFile);

@@ -34,8 +34,15 @@ class FileRunner final : private FollowHooks {
     FileRunner(const FileRunner&) = delete;
     FileRunner& operator=(const FileRunner&) = delete;
 
+    /// Hands every timed and broken group of the ROUTER TAKES files to
+    /// `observer` too, after the side outputs.
+    void watch(TransitionObserver& observer) { transitions_.groupLog.add(observer); }
+
     void runSingleFile(const char* logName);
     void runFilePattern(const char* pattern);
+
+    /// Logs scanned to their end so far.
+    std::int64_t filesAnalysed() const { return filesAnalysed_; }
 
   private:
     FollowEnd processFile(const char* name);
@@ -62,6 +69,7 @@ class FileRunner final : private FollowHooks {
     TransitionAnalysis transitions_;
     LineScanOptions lineScans_;
     std::int64_t lineCount_ = 0; // reads of the current file in the line scans
+    std::int64_t filesAnalysed_ = 0;
 
     /// The newest match of a followed pattern, and what a newer one must beat.
     struct PatternWatch {

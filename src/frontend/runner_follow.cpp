@@ -2,6 +2,7 @@
 // match, handed over to the next one when that appears.
 #include "frontend/runner.h"
 
+#include "platform/gzip_source.h"
 #include "search/line_reader.h"
 
 #include <algorithm>
@@ -37,8 +38,9 @@ FollowEnd FileRunner::followFile(const char* name, std::FILE* file, std::string&
         stopKeys_ = std::make_unique<StopKeys>();
     FollowSource source(file, name, *this);
     {
+        const std::unique_ptr<ByteSource> log = openLogSource(source);
         // No read ahead: its thread would sit waiting for the writer.
-        LineReader logFile(source, kLogReadMax, kReadBufferSize);
+        LineReader logFile(*log, kLogReadMax, kReadBufferSize);
         runScan(name, logFile);
         if (logFile.readError()) {
             readError = logFile.readErrorText();

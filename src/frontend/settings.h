@@ -3,6 +3,8 @@
 // during start-up only and read-only afterwards.
 #pragma once
 
+#include "sinks/delay_limits.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -38,6 +40,9 @@ struct RunSettings {
     std::string csvPath;
     bool plotEnabled;
     std::string plotPath;
+    bool hoursEnabled;
+    std::string hoursPath;
+    DelayLimits limits; // ROUTER TAKES only
 };
 
 /// Restores the built-in defaults.

@@ -4,6 +4,22 @@
 
 namespace qv {
 
+namespace {
+
+// A file that could not be written fully must not pass for a success.
+template <typename SideFile> void closeOrFail(std::unique_ptr<SideFile>& file, Console& console) {
+    if (!file)
+        return;
+    const bool ok = file->close();
+    const std::string path = file->path();
+    const std::string reason = file->errorText();
+    file.reset();
+    if (!ok)
+        fatal(console, reason, "Error writing %s\n", path.c_str());
+}
+
+} // namespace
+
 // Two names for one file would truncate the log or interleave two writers.
 void SideOutputs::refuseSameFile(const char* what, const std::string& path, const char* otherName,
                                  const char* other) {
@@ -25,6 +41,15 @@ void SideOutputs::openCsv(const char* logArgument, const TextFileWriter* outputF
     csv_ = std::move(csv);
 }
 
+void SideOutputs::openHours(const char* logArgument, const TextFileWriter* outputFile) {
+    refuseKnownFiles("Hours", settings_.hoursPath, logArgument, outputFile);
+    refuseSameFile("Hours", settings_.hoursPath, "CSV", csv_ ? csv_->path().c_str() : nullptr);
+    auto hours = std::make_unique<HourlyStats>(settings_.hoursPath);
+    if (!hours->isOpen())
+        fatal(console_, hours->errorText(), "Error opening %s\n", settings_.hoursPath.c_str());
+    hours_ = std::move(hours);
+}
+
 void SideOutputs::writeChart() {
     TextFileWriter file(settings_.plotPath.c_str());
     if (!file.isOpen())
@@ -39,22 +64,33 @@ void SideOutputs::open(const char* logArgument, const TextFileWriter* outputFile
         return;
     if (settings_.csvEnabled)
         openCsv(logArgument, outputFile);
+    if (settings_.hoursEnabled)
+        openHours(logArgument, outputFile);
     if (settings_.plotEnabled) {
         refuseKnownFiles("Chart", settings_.plotPath, logArgument, outputFile);
         refuseSameFile("Chart", settings_.plotPath, "CSV", csv_ ? csv_->path().c_str() : nullptr);
-        chart_ = std::make_unique<DelayChart>();
+        refuseSameFile("Chart", settings_.plotPath, "hours",
+                       hours_ ? hours_->path().c_str() : nullptr);
+        ChartOptions chart;
+        for (int d = 0; d < kDelayCount; ++d)
+            if (settings_.limits.fields[d] != DelayLimits::kNoLimit)
+                chart.limits[d] = settings_.limits.fields[d];
+        chart_ = std::make_unique<DelayChart>(chart);
     }
 }
 
 void SideOutputs::attach(GroupLog& groupLog) {
     if (csv_)
         groupLog.add(*csv_);
+    if (hours_)
+        groupLog.add(*hours_);
     if (chart_)
         groupLog.add(*chart_);
 }
 
 bool SideOutputs::isSideOutput(const char* path) const {
     return (csv_ && sameFile(path, csv_->path().c_str())) ||
+           (hours_ && sameFile(path, hours_->path().c_str())) ||
            (chart_ && sameFile(path, settings_.plotPath.c_str()));
 }
 
@@ -64,13 +100,8 @@ void SideOutputs::flush() {
 }
 
 void SideOutputs::finish() {
-    if (csv_) {
-        const bool ok = csv_->close();
-        const std::string reason = csv_->errorText();
-        csv_.reset();
-        if (!ok)
-            fatal(console_, reason, "Error writing %s\n", settings_.csvPath.c_str());
-    }
+    closeOrFail(csv_, console_);
+    closeOrFail(hours_, console_);
     if (chart_) {
         writeChart();
         chart_.reset();
@@ -79,6 +110,7 @@ void SideOutputs::finish() {
 
 void SideOutputs::abandon() {
     csv_.reset();
+    hours_.reset();
     chart_.reset();
 }
 

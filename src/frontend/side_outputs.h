@@ -1,11 +1,13 @@
-// The side outputs of the ROUTER TAKES mode: the transitions CSV (/csv) and
-// the delay chart (/plot). In the other modes neither file is touched.
+// The side outputs of the ROUTER TAKES mode: the transitions CSV (/csv), the
+// hourly statistics (/hours) and the delay chart (/plot). In the other modes
+// none of them is touched.
 #pragma once
 
 #include "frontend/settings.h"
 #include "platform/text_writer.h"
 #include "report/report.h"
 #include "sinks/delay_chart.h"
+#include "sinks/hourly_stats.h"
 #include "sinks/transition_csv.h"
 #include "transitions/group_log.h"
 
@@ -18,28 +20,31 @@ class SideOutputs {
     SideOutputs(const RunSettings& settings, Console& console)
         : settings_(settings), console_(console) {}
 
-    /// Start-up, right after the output file: creates the CSV and the chart's
-    /// collector. A path that names the log, the output file or the other
-    /// side output ends the run before anything is truncated.
+    /// Start-up, right after the output file: creates the CSV, the hourly
+    /// statistics and the chart's collector. A path that names the log, the
+    /// output file or another side output ends the run before it is truncated.
     void open(const char* logArgument, const TextFileWriter* outputFile);
 
     /// Hands every timed group to the open side outputs.
     void attach(GroupLog& groupLog);
 
-    /// True when `path` is the CSV or the chart, which a pattern run skips.
+    /// True when `path` is a side output, which a pattern run skips.
     bool isSideOutput(const char* path) const;
 
     /// Writes the CSV rows so far out to the file (the chart waits for the end).
     void flush();
 
-    /// End of a normal run: closes the CSV and writes the chart.
+    /// End of a normal run: closes the CSV and the hourly statistics and
+    /// writes the chart.
     void finish();
 
-    /// A fatal exit: the CSV keeps the rows written so far; no chart is written.
+    /// A fatal exit: the CSV and the hourly statistics keep the rows written
+    /// so far; no chart is written.
     void abandon();
 
   private:
     void openCsv(const char* logArgument, const TextFileWriter* outputFile);
+    void openHours(const char* logArgument, const TextFileWriter* outputFile);
     void refuseSameFile(const char* what, const std::string& path, const char* otherName,
                         const char* other);
     void refuseKnownFiles(const char* what, const std::string& path, const char* logArgument,
@@ -49,6 +54,7 @@ class SideOutputs {
     const RunSettings& settings_;
     Console& console_;
     std::unique_ptr<TransitionCsv> csv_;
+    std::unique_ptr<HourlyStats> hours_;
     std::unique_ptr<DelayChart> chart_;
 };
 

@@ -56,13 +56,9 @@ ValueAxis valueAxis(double low, double high, double minStep, int maxTicks) {
     }
 }
 
-namespace {
-
 std::int64_t floorTo(std::int64_t value, std::int64_t step) {
     return value - ((value % step) + step) % step;
 }
-
-} // namespace
 
 TimeAxis timeAxis(std::int64_t first, std::int64_t last) {
     static constexpr std::int64_t kStepSeconds[] = {
@@ -102,6 +98,96 @@ void appendDecimal(std::string& out, double value) {
     out.append(text, static_cast<std::size_t>(n));
 }
 
+std::string compactNumber(std::int64_t value) {
+    if (value > -100000000 && value < 100000000)
+        return textf("%lld", static_cast<long long>(value));
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1e", static_cast<double>(value));
+    // "2.1e+09" becomes "2.1e9"
+    std::string out(text);
+    const std::size_t e = out.find('e');
+    std::size_t digits = e + 1;
+    while (digits < out.size() && (out[digits] == '+' || out[digits] == '0'))
+        ++digits;
+    return out.substr(0, e + 1) + out.substr(digits);
+}
+
+std::string framesText(std::int64_t fields) {
+    if (fields % 2 == 0)
+        return compactNumber(fields / 2);
+    return compactDecimal(static_cast<double>(fields) / 2);
+}
+
+std::string compactDecimal(double value) {
+    if (std::fabs(value) >= 99999999.5)
+        return compactNumber(static_cast<std::int64_t>(value));
+    std::string out;
+    appendDecimal(out, value);
+    return out;
+}
+
+namespace {
+
+std::size_t codePoints(std::string_view text) {
+    std::size_t count = 0;
+    for (char c : text)
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+double textWidth(std::string_view text, double fontSize) {
+    return 0.62 * fontSize * static_cast<double>(codePoints(text));
+}
+
+std::vector<std::string> wrapText(std::string_view text, double width, double fontSize) {
+    std::vector<std::string> lines;
+    std::string line;
+    while (!text.empty()) {
+        const std::size_t space = text.find(' ');
+        const std::string_view word = text.substr(0, space);
+        text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+        if (word.empty())
+            continue;
+        if (!line.empty() &&
+            textWidth(line, fontSize) + textWidth(word, fontSize) + textWidth(" ", fontSize) >
+                width) {
+            lines.push_back(std::move(line));
+            line.clear();
+        }
+        if (!line.empty())
+            line += ' ';
+        line += word;
+    }
+    if (!line.empty())
+        lines.push_back(std::move(line));
+    return lines;
+}
+
+namespace {
+
+// Byte offset of code point `n` of `text`, or its size.
+std::size_t offsetOf(std::string_view text, std::size_t n) {
+    std::size_t i = 0;
+    for (; i < text.size(); ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && n-- == 0)
+            break;
+    return i;
+}
+
+} // namespace
+
+std::string elideMiddle(std::string_view text, std::size_t maxChars) {
+    const std::size_t count = codePoints(text);
+    if (count <= maxChars || maxChars < 3)
+        return std::string(text);
+    const std::size_t head = (maxChars - 1) / 2;
+    const std::size_t tail = maxChars - 1 - head;
+    return std::string(text.substr(0, offsetOf(text, head))) + "\xE2\x80\xA6" +
+           std::string(text.substr(offsetOf(text, count - tail)));
+}
+
 namespace {
 
 // Length of the valid UTF-8 sequence at the start of `s`, 0 when invalid.
@@ -129,7 +215,14 @@ void appendXmlText(std::string& out, std::string_view bytes) {
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c >= 0x80) {
             if (const std::size_t n = utf8Length(bytes.substr(i))) {
-                out.append(bytes.substr(i, n));
+                // U+FFFE and U+FFFF are not characters XML allows either.
+                const bool nonCharacter = n == 3 && c == 0xEF &&
+                                          static_cast<unsigned char>(bytes[i + 1]) == 0xBF &&
+                                          static_cast<unsigned char>(bytes[i + 2]) >= 0xBE;
+                if (nonCharacter)
+                    out += "&#xFFFD;";
+                else
+                    out.append(bytes.substr(i, n));
                 i += n;
                 continue;
             }

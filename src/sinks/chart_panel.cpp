@@ -1,352 +1,249 @@
 #include "sinks/chart_panel.h"
 
+#include "sinks/chart_axes.h"
+#include "sinks/chart_columns.h"
 #include "sinks/chart_format.h"
+#include "sinks/chart_legend.h"
+#include "sinks/chart_series.h"
 
 #include <algorithm>
-#include <cmath>
+#include <limits>
+#include <vector>
 
 namespace qv {
 
 namespace {
 
-// Colour-blind-safe hues, one per delay.
-constexpr const char* kColours[kDelayCount] = {"#0072b2", "#e69f00", "#009e73"};
-constexpr const char* kNames[kDelayCount] = {"Rev2Router", "RtrCmd2Status", "RtrCmd2MX"};
+constexpr double kTitleWidthEm = 0.7; // bold runs wider than the estimate
+constexpr double kFootnoteLine = 14;
 
-constexpr double kPlotLeft = 80;
-constexpr double kPlotTop = 78;
-constexpr double kPlotHeight = 260;
-constexpr double kPlotRight = kPlotLeft + kPlotColumns;
-constexpr double kPlotBottom = kPlotTop + kPlotHeight;
-constexpr double kHistLeft = 830;
-constexpr double kHistWidth = 105;
-constexpr double kHistGap = 12;
-constexpr double kHistRight = kHistLeft + 3 * kHistWidth + 2 * kHistGap;
-constexpr int kMaxBins = 40;
-constexpr std::size_t kMaxRingColumns = 120;
-
-// The scales that the series, the histograms and the axes share.
-struct Frame {
-    TimeAxis time;
-    ValueAxis frames; // the value axis is in frames, the data in fields
-
-    int column(std::int32_t fields) const {
-        const double at = double(fields - time.lo) / double(time.hi - time.lo) * kPlotColumns;
-        return std::clamp(static_cast<int>(at), 0, kPlotColumns - 1);
-    }
-    double y(double fields) const {
-        return kPlotBottom - (fields / 2 - frames.lo) / (frames.hi - frames.lo) * kPlotHeight;
-    }
+// What the title, the legend and the footnote say of a panel's groups.
+struct PanelFigures {
+    std::int32_t min[kDelayCount] = {}, max[kDelayCount] = {};
+    double averages[kDelayCount] = {}; // fields
+    std::int64_t above = 0, below = 0, breaches = 0, reported = 0;
+    std::int64_t timed = 0;
 };
 
-Frame makeFrame(const std::vector<ChartPoint>& points) {
-    std::int32_t first = points.front().time, last = first;
-    std::int32_t low = 0, high = 0; // zero always shows
+PanelFigures panelFigures(std::span<const ChartPoint> points, const PlotFrame& f,
+                          const ChartOptions& options) {
+    PanelFigures s;
+    std::int64_t sums[kDelayCount] = {};
+    std::fill(std::begin(s.min), std::end(s.min), std::numeric_limits<std::int32_t>::max());
+    std::fill(std::begin(s.max), std::end(s.max), std::numeric_limits<std::int32_t>::min());
     for (const ChartPoint& p : points) {
-        first = std::min(first, p.time);
-        last = std::max(last, p.time);
-        for (std::int32_t delay : p.delays) {
-            low = std::min(low, delay);
-            high = std::max(high, delay);
-        }
-    }
-    // A little headroom keeps the extreme dots off the frame; zero may stay
-    // the bottom edge.
-    const double pad = std::max(0.5, (high - low) / 2.0 * 0.04);
-    return {timeAxis(first, last),
-            valueAxis(low < 0 ? low / 2.0 - pad : 0.0, high / 2.0 + pad, 1, 6)};
-}
-
-// The groups of one pixel column: per delay the range of all of them and
-// the range of the reported ones.
-struct Column {
-    std::int32_t count = 0;
-    std::int32_t reported = 0;
-    std::int32_t lo[kDelayCount], hi[kDelayCount];
-    std::int32_t reportedLo[kDelayCount], reportedHi[kDelayCount];
-};
-
-void widen(std::int32_t& lo, std::int32_t& hi, std::int32_t value, bool first) {
-    lo = first ? value : std::min(lo, value);
-    hi = first ? value : std::max(hi, value);
-}
-
-std::vector<Column> bucket(const std::vector<ChartPoint>& points, const Frame& frame) {
-    std::vector<Column> columns(kPlotColumns);
-    for (const ChartPoint& p : points) {
-        Column& c = columns[static_cast<std::size_t>(frame.column(p.time))];
         for (int d = 0; d < kDelayCount; ++d) {
-            widen(c.lo[d], c.hi[d], p.delays[d], c.count == 0);
-            if (p.reported)
-                widen(c.reportedLo[d], c.reportedHi[d], p.delays[d], c.reported == 0);
+            const std::int32_t v = p.delays[d];
+            s.min[d] = std::min(s.min[d], v);
+            s.max[d] = std::max(s.max[d], v);
+            sums[d] += v;
+            s.above += f.above(v) ? 1 : 0;
+            s.below += f.below(v) ? 1 : 0;
+            s.breaches += breaches(options, d, v) ? 1 : 0;
         }
-        ++c.count;
-        c.reported += p.reported ? 1 : 0;
+        s.reported += p.reported() ? 1 : 0;
+        s.timed += p.timed() ? 1 : 0;
     }
-    return columns;
-}
-
-void appendText(std::string& out, double x, double y, const char* attributes,
-                std::string_view text) {
-    appendFormat(out, "<text x=\"%.1f\" y=\"%.1f\"%s>", x, y, attributes);
-    appendXmlText(out, text);
-    out += "</text>\n";
-}
-
-std::string delayFigures(const FileSummaryFigures::Delay& d) {
-    return textf("%lld/%lld/%lld", static_cast<long long>(d.min), static_cast<long long>(d.max),
-                 static_cast<long long>(d.avg));
-}
-
-void appendTitle(std::string& out, std::string_view fileName, const FileSummaryFigures& s) {
-    std::string line(fileName);
-    line += textf(": %lld transitions, %lld block errors, %lld lines",
-                  static_cast<long long>(s.transitions), static_cast<long long>(s.blockErrors),
-                  static_cast<long long>(s.lines));
-    appendText(out, 10, 22, " font-size=\"15\" font-weight=\"bold\"", line);
-    if (s.transitions == 0)
-        return;
-    line = "min/max/avg in fields:";
     for (int d = 0; d < kDelayCount; ++d)
-        line += std::string("   ") + kNames[d] + " " + delayFigures(s.delays[d]);
-    appendText(out, 10, 42, "", line);
+        s.averages[d] = points.empty()
+                            ? 0.0
+                            : static_cast<double>(sums[d]) / static_cast<double>(points.size());
+    return s;
 }
 
-std::string framesText(double fields) {
+bool hasLimits(const ChartOptions& options) {
+    return std::any_of(std::begin(options.limits), std::end(options.limits),
+                       [](const auto& limit) { return limit.has_value(); });
+}
+
+void appendTitle(PanelText& text, const ChartFile& file, const PanelFigures& s,
+                 const ChartOptions& options) {
+    const FileSummaryFigures& summary = file.summary;
+    std::string rest = ": " + compactNumber(summary.transitions) + " transitions, " +
+                       compactNumber(summary.blockErrors) + " block errors, " +
+                       compactNumber(summary.lines) + " lines";
+    if (hasLimits(options))
+        rest += ", " + compactNumber(s.breaches) + (s.breaches == 1 ? " breach" : " breaches");
+    const auto room = static_cast<std::size_t>((kChartWidth - 2 * kMargin) / (kTitleWidthEm * 15));
+    const std::size_t nameRoom = room > rest.size() ? room - rest.size() : 0;
+    const std::string name = elideMiddle(file.name, std::max<std::size_t>(20, nameRoom));
+    text.put(kMargin, 20, 15, Anchor::Start, name + rest, " font-weight=\"bold\"");
+}
+
+void appendSubtitle(PanelText& text, const PanelFigures& s) {
+    std::string line = "delays in frames (1 frame = 2 fields), min/max/avg:";
+    for (int d = 0; d < kDelayCount; ++d)
+        line += std::string(d == 0 ? " " : "; ") + kNames[d] + " " + framesText(s.min[d]) + "/" +
+                framesText(s.max[d]) + "/" + compactDecimal(s.averages[d] / 2);
+    text.put(kMargin, 38, kFont, Anchor::Start, line);
+}
+
+std::vector<LegendItem> legendItems(const std::vector<Column>& columns, const PanelFigures& s,
+                                    bool ticked, const ChartOptions& options) {
+    std::vector<LegendItem> items;
+    for (int d = 0; d < kDelayCount; ++d)
+        items.push_back({Glyph::Delay, d, kNames[d]});
+    if (std::any_of(columns.begin(), columns.end(), [](const Column& c) { return c.count > 1; }))
+        items.push_back({Glyph::Summary, 0, "per column: median, 5-95 % band, min-max"});
+    items.push_back({Glyph::Average, 0, "average"});
+    if (hasLimits(options)) {
+        items.push_back({Glyph::Limit, 0, "limit"});
+        items.push_back({Glyph::Breach, 0, "column with a breach"});
+    }
+    if (ticked && s.reported > 0)
+        items.push_back({Glyph::Reported, 0, "reported group"});
+    if (s.above + s.below > 0)
+        items.push_back({Glyph::Beyond, 0, "beyond the axis"});
+    return items;
+}
+
+// Which columns end a segment of the clock: lines and bands stop there.
+std::vector<bool> setBackColumns(const ChartFile& file, const PlotFrame& f) {
+    std::vector<bool> breakAfter(static_cast<std::size_t>(f.scales.buckets()), false);
+    for (std::size_t k = 1; k < file.segments.size(); ++k)
+        breakAfter[static_cast<std::size_t>(f.scales.bucket(f.start, file.segments[k].first))] =
+            true;
+    return breakAfter;
+}
+
+std::string durationText(std::int64_t fields) {
+    const double seconds = static_cast<double>(fields) / 60;
+    if (seconds >= 3600 && fields % (3600 * 60) == 0)
+        return compactNumber(fields / (3600 * 60)) + " h";
+    return seconds >= 60 ? compactDecimal(seconds / 60) + " min" : compactDecimal(seconds) + " s";
+}
+
+// For a textf argument; a temporary lives to the end of the call.
+const char* cstr(const std::string& text) {
+    return text.c_str();
+}
+
+// "3 a and 4 b", "3 a" or "4 b": the counts that are not zero.
+std::string countsText(std::int64_t first, const std::string& firstWhat, std::int64_t second,
+                       const std::string& secondWhat) {
     std::string text;
-    appendDecimal(text, fields / 2);
+    if (first > 0)
+        text = compactNumber(first) + ' ' + firstWhat;
+    if (first > 0 && second > 0)
+        text += " and ";
+    if (second > 0)
+        text += compactNumber(second) + ' ' + secondWhat;
     return text;
 }
 
-void appendLegend(std::string& out, const FileSummaryFigures& s) {
-    for (int d = 0; d < kDelayCount; ++d) {
-        const double x = kPlotLeft + 200 * d;
-        appendFormat(out, "<circle cx=\"%.0f\" cy=\"58\" r=\"5\" fill=\"%s\"/>\n", x, kColours[d]);
-        appendText(out, x + 10, 62, "",
-                   std::string(kNames[d]) + ", avg " + framesText(double(s.delays[d].avg)) + " fr");
-    }
-    out +=
-        "<path d=\"M680 58h24\" stroke=\"#555\" stroke-width=\"1.5\" stroke-dasharray=\"5 3\"/>\n";
-    appendText(out, 710, 62, "", "average");
-    out += "<circle cx=\"790\" cy=\"58\" r=\"5\" fill=\"none\" stroke=\"#000\" "
-           "stroke-width=\"1.6\"/>\n";
-    appendText(out, 800, 62, "", "reported group");
+std::string columnsNote(const ChartFile& file, const PanelFigures& s, const ChartScales& sc) {
+    return textf("%s group%s; %s drawn in %d columns of %s, a column of one group as a dot.",
+                 cstr(compactNumber(file.groups)), file.groups == 1 ? "" : "s",
+                 cstr(compactNumber(s.timed)), sc.buckets(),
+                 cstr(durationText(sc.timeLength / sc.buckets())));
 }
 
-void appendValueGrid(std::string& out, const Frame& f) {
-    const ValueAxis& a = f.frames;
-    for (double v = a.lo; v <= a.hi + a.step / 2; v += a.step) {
-        const double y = f.y(v * 2);
-        const char* colour = std::fabs(v) < a.step / 2 ? "#888" : "#e4e4e4";
-        appendFormat(out, "<path d=\"M%.0f %.1fH%.0f\" stroke=\"%s\"/>\n", kPlotLeft, y, kHistRight,
-                     colour);
-        std::string label;
-        appendDecimal(label, std::fabs(v) < a.step / 2 ? 0.0 : v);
-        appendText(out, kPlotLeft - 6, y + 4, " text-anchor=\"end\"", label);
-    }
-    appendFormat(out,
-                 "<text transform=\"translate(28 %.0f) rotate(-90)\" "
-                 "text-anchor=\"middle\">delay (frames, 1 frame = 2 fields)</text>\n",
-                 kPlotTop + kPlotHeight / 2);
+// What was left out of the plot or the histograms, and why.
+std::string leftOutNote(const ChartFile& file, const PanelFigures& s, const ChartScales& sc) {
+    std::string note;
+    if (file.unsound > 0)
+        note += textf(" %s with a delay from a misread timecode are left out (the text report's "
+                      "figures include them).",
+                      cstr(compactNumber(file.unsound)));
+    if (file.misreadStart + file.outOfOrder > 0)
+        note +=
+            textf(" %s have no place in time; their delays are in the histograms.",
+                  cstr(countsText(file.misreadStart, "with a misread opening timecode",
+                                  file.outOfOrder, "with an opening time out of the log's order")));
+    if (s.above + s.below > 0)
+        note += textf(
+            " %s are marked at the plot's edge and left out of the histograms.",
+            cstr(countsText(s.above, "delays above " + compactDecimal(sc.frames.hi) + " fr",
+                            s.below, "delays below " + compactDecimal(sc.frames.lo) + " fr")));
+    return note;
 }
 
-void appendTimeGrid(std::string& out, const Frame& f) {
-    const TimeAxis& t = f.time;
-    for (std::int64_t at = t.lo; at <= t.hi; at += t.step) {
-        const double x = kPlotLeft + double(at - t.lo) / double(t.hi - t.lo) * kPlotColumns;
-        appendFormat(out, "<path d=\"M%.1f %.0fV%.0f\" stroke=\"#e4e4e4\"/>\n", x, kPlotTop,
-                     kPlotBottom + 4);
-        appendText(out, x, kPlotBottom + 16, " text-anchor=\"middle\"", timeLabel(at, t.seconds));
+std::string reportedNote(const PanelFigures& s, bool ticked) {
+    if (s.reported == 0)
+        return {};
+    if (ticked)
+        return " Reported groups (a negative Rev2Router or a new extreme) are ticked above the "
+               "plot.";
+    return textf(" %s reported groups (a negative Rev2Router or a new extreme), too many to tick.",
+                 cstr(compactNumber(s.reported)));
+}
+
+std::string clockNote(const ChartFile& file) {
+    const std::size_t setBacks = file.segments.empty() ? 0 : file.segments.size() - 1;
+    if (setBacks == 0)
+        return {};
+    return textf(" The clock was set back %s; the time axis keeps the log's order.",
+                 setBacks == 1 ? "once" : cstr(textf("%zu times", setBacks)));
+}
+
+std::string footnote(const ChartFile& file, const PanelFigures& s, bool ticked,
+                     const PlotFrame& f) {
+    return columnsNote(file, s, f.scales) + leftOutNote(file, s, f.scales) +
+           reportedNote(s, ticked) + clockNote(file);
+}
+
+// The footnote, wrapped; returns the panel's height.
+int appendFootnote(PanelText& text, const std::string& note, double y) {
+    for (const std::string& line : wrapText(note, kChartWidth - 2 * kMargin, kSmallFont)) {
+        text.put(kMargin, y, kSmallFont, Anchor::Start, line, " class=\"note\" fill=\"#555\"");
+        y += kFootnoteLine;
     }
-    appendText(out, kPlotLeft, kPlotBottom + 34, "",
-               t.seconds ? "time of day of the opening line (hh:mm:ss)"
-                         : "time of day of the opening line (hh:mm)");
+    return static_cast<int>(y);
+}
+
+int appendEmptyPanel(std::string& out, PanelText& text, const std::string& message) {
     appendFormat(out,
-                 "<rect x=\"%.0f\" y=\"%.0f\" width=\"%d\" height=\"%.0f\" fill=\"none\" "
+                 "<rect x=\"%.0f\" y=\"34\" width=\"%d\" height=\"60\" fill=\"#f6f6f6\" "
                  "stroke=\"#888\"/>\n",
-                 kPlotLeft, kPlotTop, kPlotColumns, kPlotHeight);
+                 kPlotLeft, kPlotColumns);
+    text.put(kPlotLeft + kPlotColumns / 2.0, 70, 16, Anchor::Middle, message, " fill=\"#555\"");
+    return 108;
 }
 
-// Each column is a bar from the smallest to the largest delay of its
-// groups, or a dot when they are all equal.
-void appendSeries(std::string& out, const std::vector<Column>& columns, const Frame& f) {
-    for (int d = 0; d < kDelayCount; ++d) {
-        appendFormat(out,
-                     "<path fill=\"none\" stroke=\"%s\" stroke-width=\"4\" "
-                     "stroke-linecap=\"round\" stroke-opacity=\"0.8\" d=\"",
-                     kColours[d]);
-        for (std::size_t c = 0; c < columns.size(); ++c) {
-            if (columns[c].count == 0)
-                continue;
-            out += 'M';
-            appendDecimal(out, kPlotLeft + double(c) + 0.5);
-            out += ' ';
-            appendDecimal(out, f.y(columns[c].hi[d]));
-            if (columns[c].lo[d] == columns[c].hi[d]) {
-                out += "h0";
-                continue;
-            }
-            out += 'V';
-            appendDecimal(out, f.y(columns[c].lo[d]));
-        }
-        out += "\"/>\n";
-    }
-}
-
-void appendRing(std::string& out, std::size_t column, double y) {
-    out += "<circle cx=\"";
-    appendDecimal(out, kPlotLeft + double(column) + 0.5);
-    out += "\" cy=\"";
-    appendDecimal(out, y);
-    out += "\" r=\"5\"/>";
-}
-
-std::size_t reportedColumns(const std::vector<Column>& columns) {
-    return static_cast<std::size_t>(std::count_if(columns.begin(), columns.end(),
-                                                  [](const Column& c) { return c.reported > 0; }));
-}
-
-// A tick above the plot for every column with reported groups and, while
-// they are few enough to stay legible, rings around the smallest and the
-// largest delay of those groups.
-void appendReported(std::string& out, const std::vector<Column>& columns, const Frame& f) {
-    out += "<path stroke=\"#000\" d=\"";
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        if (columns[c].reported == 0)
-            continue;
-        out += 'M';
-        appendDecimal(out, kPlotLeft + double(c) + 0.5);
-        out += " 69v8";
-    }
-    out += "\"/>\n";
-    if (reportedColumns(columns) > kMaxRingColumns)
-        return;
-    out += "<g fill=\"none\" stroke=\"#000\" stroke-width=\"1.6\">";
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        if (columns[c].reported == 0)
-            continue;
-        for (int d = 0; d < kDelayCount; ++d) {
-            appendRing(out, c, f.y(columns[c].reportedHi[d]));
-            if (columns[c].reportedLo[d] != columns[c].reportedHi[d])
-                appendRing(out, c, f.y(columns[c].reportedLo[d]));
-        }
-    }
-    out += "</g>\n";
-}
-
-void appendAverages(std::string& out, const FileSummaryFigures& s, const Frame& f) {
-    for (int d = 0; d < kDelayCount; ++d)
-        appendFormat(out,
-                     "<path d=\"M%.0f %.1fH%.0f\" stroke=\"%s\" stroke-width=\"1.5\" "
-                     "stroke-dasharray=\"6 4\"/>\n",
-                     kPlotLeft, f.y(double(s.delays[d].avg)), kPlotRight, kColours[d]);
-}
-
-// Bins of whole frames centred on multiples of their width from the axis
-// bottom, at most about kMaxBins of them: every timecode is a whole number of
-// frames, so finer bins would only comb.
-struct Bins {
-    std::int64_t low;   // centre of bin 0, fields
-    std::int64_t width; // fields
-    int count;
-
-    int of(std::int32_t fields) const {
-        const std::int64_t bin = (fields - low + width / 2) / width;
-        return static_cast<int>(std::clamp<std::int64_t>(bin, 0, count - 1));
-    }
-    double edge(int bin, int side) const { // side -1 lower, +1 upper, fields
-        return double(low + bin * width) + side * double(width) / 2.0;
-    }
-};
-
-Bins makeBins(const Frame& f) {
-    const auto low = static_cast<std::int64_t>(std::llround(f.frames.lo * 2));
-    const auto span = static_cast<std::int64_t>(std::llround(f.frames.hi * 2)) - low;
-    const std::int64_t frames = (span / 2 + kMaxBins - 1) / kMaxBins;
-    const std::int64_t width = 2 * std::max<std::int64_t>(1, frames);
-    return {low, width, static_cast<int>(span / width) + 1};
-}
-
-// One horizontal histogram beside the plot, on the plot's y axis.
-void appendHistogram(std::string& out, const std::int32_t* counts, int d, const Bins& bins,
-                     const Frame& f) {
-    const std::int32_t peak = *std::max_element(counts, counts + bins.count);
-    const double left = kHistLeft + d * (kHistWidth + kHistGap);
-    appendFormat(out, "<path fill=\"%s\" fill-opacity=\"0.85\" d=\"", kColours[d]);
-    for (int b = 0; b < bins.count; ++b) {
-        if (counts[b] == 0)
-            continue;
-        const double top = std::max(kPlotTop, f.y(bins.edge(b, 1)));
-        const double bottom = std::min(kPlotBottom, f.y(bins.edge(b, -1)));
-        appendFormat(out, "M%.0f %.1fh%.1fV%.1fH%.0fz", left, top,
-                     std::max(0.5, kHistWidth * counts[b] / peak), bottom, left);
-    }
-    out += "\"/>\n";
-    appendFormat(out, "<path d=\"M%.0f %.0fV%.0f\" stroke=\"#888\"/>\n", left, kPlotTop,
-                 kPlotBottom);
-    appendText(out, left, kPlotBottom + 16, textf(" fill=\"%s\"", kColours[d]).c_str(), kNames[d]);
-    appendText(out, left, kPlotBottom + 32, "",
-               textf("peak %lld per bin", static_cast<long long>(peak)));
-}
-
-void appendHistograms(std::string& out, const std::vector<ChartPoint>& points, const Frame& f) {
-    const Bins bins = makeBins(f);
-    const auto rowSize = static_cast<std::size_t>(bins.count);
-    std::vector<std::int32_t> counts(rowSize * kDelayCount);
-    for (const ChartPoint& p : points)
-        for (int d = 0; d < kDelayCount; ++d)
-            ++counts[static_cast<std::size_t>(d) * rowSize +
-                     static_cast<std::size_t>(bins.of(p.delays[d]))];
-    for (int d = 0; d < kDelayCount; ++d)
-        appendHistogram(out, counts.data() + static_cast<std::size_t>(d) * rowSize, d, bins, f);
-    appendText(out, kHistLeft, kPlotTop - 5, " font-size=\"11\" fill=\"#555\"",
-               textf("histograms, bins of %lld frame%s", static_cast<long long>(bins.width / 2),
-                     bins.width == 2 ? "" : "s"));
-}
-
-void appendNotes(std::string& out, std::size_t groups, const std::vector<Column>& columns) {
-    const bool merged =
-        std::any_of(columns.begin(), columns.end(), [](const Column& c) { return c.count > 1; });
-    std::string note =
-        merged ? textf("%zu groups in %d pixel columns: each column shows the smallest to the "
-                       "largest delay of its groups.",
-                       groups, kPlotColumns)
-        : groups == 1 ? std::string("1 group, drawn as a dot.")
-                      : textf("%zu groups, each drawn as a dot.", groups);
-    if (reportedColumns(columns) > kMaxRingColumns)
-        note += " Reported groups (negative Rev2Router or a new extreme): too many to ring, see "
-                "the ticks above the plot.";
-    else
-        note += " Reported groups (negative Rev2Router or a new extreme) are ringed and ticked "
-                "above the plot.";
-    appendText(out, kPlotLeft, kPlotBottom + 52, " font-size=\"11\" fill=\"#555\"", note);
+void appendPlot(std::string& out, PanelText& text, const ChartFile& file,
+                std::span<const ChartPoint> points, const std::vector<Column>& columns,
+                const PanelFigures& s, const PlotFrame& f, const ChartOptions& options) {
+    appendValueAxis(out, text, f);
+    appendTimeAxis(out, text, file, f);
+    appendHistograms(out, text, points, f);
+    const std::vector<bool> breakAfter = setBackColumns(file, f);
+    appendSeries(out, columns, bandRuns(columns, breakAfter), f);
+    appendAverages(out, s.averages, dataSpans(columns, breakAfter, f.scales.buckets() / 24), f);
+    appendLimits(out, text, options, f);
+    appendBeyondMarkers(out, columns, f);
+    if (hasLimits(options))
+        appendBreaches(out, columns, f);
+    appendTimeMarks(out, text, file, f);
+    if (s.above > 0)
+        text.put(kPlotRight + 6, f.top + 9, kSmallFont, Anchor::Start,
+                 compactNumber(s.above) + " above", " fill=\"#555\"");
+    if (s.below > 0)
+        text.put(kPlotRight + 6, f.bottom() - 2, kSmallFont, Anchor::Start,
+                 compactNumber(s.below) + " below", " fill=\"#555\"");
 }
 
 } // namespace
 
-void appendPanel(std::string& out, std::string_view fileName, const FileSummaryFigures& summary,
-                 const std::vector<ChartPoint>& points) {
-    appendTitle(out, fileName, summary);
-    if (points.empty()) {
-        appendFormat(out,
-                     "<rect x=\"%.0f\" y=\"%.0f\" width=\"%d\" height=\"%.0f\" fill=\"#f6f6f6\" "
-                     "stroke=\"#888\"/>\n",
-                     kPlotLeft, kPlotTop, kPlotColumns, kPlotHeight);
-        appendText(out, kPlotLeft + kPlotColumns / 2.0, kPlotTop + kPlotHeight / 2,
-                   " text-anchor=\"middle\" font-size=\"16\" fill=\"#555\"",
-                   "no completed transitions");
-        return;
-    }
-    const Frame frame = makeFrame(points);
-    const std::vector<Column> columns = bucket(points, frame);
-    appendLegend(out, summary);
-    appendValueGrid(out, frame);
-    appendTimeGrid(out, frame);
-    appendHistograms(out, points, frame);
-    appendSeries(out, columns, frame);
-    appendAverages(out, summary, frame); // over the dots, to stay visible
-    appendReported(out, columns, frame);
-    appendNotes(out, points.size(), columns);
+int appendPanel(std::string& out, const ChartFile& file, std::span<const ChartPoint> points,
+                const ChartScales& scales, const ChartOptions& options) {
+    PanelText text(out);
+    PlotFrame frame{scales, scales.start(file), 0};
+    const PanelFigures s = panelFigures(points, frame, options);
+    appendTitle(text, file, s, options);
+    if (file.groups == 0)
+        return appendEmptyPanel(out, text, "no completed transitions");
+    if (points.empty())
+        return appendEmptyPanel(out, text,
+                                compactNumber(file.unsound) +
+                                    " groups, each with a delay from a misread timecode");
+    const std::vector<Column> columns = makeColumns(points, scales, frame.start, options);
+    const bool ticked = fewEnoughToTick(columns);
+    appendSubtitle(text, s);
+    frame.top = appendLegend(out, text, legendItems(columns, s, ticked, options), 58) + 36;
+    appendPlot(out, text, file, points, columns, s, frame, options);
+    if (ticked)
+        appendReported(out, columns, frame);
+    return appendFootnote(text, footnote(file, s, ticked, frame), frame.bottom() + 56) - 2;
 }
 
 } // namespace qv

@@ -1,9 +1,14 @@
 #include "sinks/delay_chart.h"
 
 #include "sinks/chart_format.h"
+#include "sinks/chart_panel.h"
+#include "sinks/chart_plot.h"
+#include "sinks/chart_scales.h"
+#include "sinks/chart_timeline.h"
 
 #include <algorithm>
 #include <limits>
+#include <span>
 
 namespace qv {
 
@@ -16,50 +21,71 @@ std::int32_t narrow(std::int64_t value) {
 }
 
 constexpr int kTopMargin = 8;
+constexpr int kPanelGap = 12;
 
 } // namespace
 
 void DelayChart::beginFile(std::string_view name) {
-    fileName_.assign(name);
-    points_.clear();
+    ChartFile file;
+    file.name.assign(name);
+    file.begin = file.end = points_.size();
+    files_.push_back(std::move(file));
 }
 
 void DelayChart::group(const TransitionRecord& record) {
-    ChartPoint point{record.startFields, {}, record.reported};
+    if (files_.empty())
+        beginFile("");
+    ChartFile& file = files_.back();
+    ++file.groups;
+    if (!std::all_of(std::begin(record.delaySound), std::end(record.delaySound),
+                     [](bool sound) { return sound; })) {
+        ++file.unsound;
+        return;
+    }
+    file.misreadStart += record.startSound ? 0 : 1;
+    ChartPoint point{record.startFields, {}, 0};
     for (int d = 0; d < kDelayCount; ++d)
         point.delays[d] = narrow(record.delays[d]);
+    point.flags = static_cast<std::uint8_t>((record.reported ? kPointReported : 0) |
+                                            (record.startSound ? kPointTimed : 0));
     points_.push_back(point);
 }
 
 void DelayChart::endFile(const FileSummaryFigures& summary) {
-    std::string panel;
-    appendPanel(panel, fileName_, summary, points_);
-    panels_.push_back(std::move(panel));
-    points_.clear();
+    if (files_.empty())
+        beginFile("");
+    ChartFile& file = files_.back();
+    file.summary = summary;
+    file.end = points_.size();
+    layOutTimes(std::span<ChartPoint>(points_).subspan(file.begin, file.pointCount()), file);
 }
 
-void DelayChart::write(TextFileWriter& file) const {
-    const int height =
-        kTopMargin + std::max<int>(1, static_cast<int>(panels_.size())) * kPanelHeight;
-    std::string head = textf("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                             "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" "
-                             "width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
-                             "font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" "
-                             "font-size=\"12\">\n"
-                             "<title>Transition delays</title>\n"
-                             "<rect width=\"%d\" height=\"%d\" fill=\"#fff\"/>\n",
-                             kChartWidth, height, kChartWidth, height, kChartWidth, height);
-    if (panels_.empty())
-        head += "<text x=\"10\" y=\"30\" font-size=\"15\">no log files analysed</text>\n";
-    file.writeRaw(head);
-    for (std::size_t i = 0; i < panels_.size(); ++i) {
-        const int top = kTopMargin + static_cast<int>(i) * kPanelHeight;
-        file.writeRaw(textf("<g transform=\"translate(0 %d)\">\n", top));
-        file.writeRaw(panels_[i]);
-        file.writeRaw(
-            textf("<path d=\"M0 %dH%d\" stroke=\"#bbb\"/>\n</g>\n", kPanelHeight - 4, kChartWidth));
+std::string DelayChart::document() const {
+    const ChartScales scales = chartScales(files_, points_, options_);
+    std::string panels;
+    int height = kTopMargin;
+    for (const ChartFile& file : files_) {
+        panels += textf("<g transform=\"translate(0 %d)\">\n", height);
+        const std::span<const ChartPoint> points =
+            std::span<const ChartPoint>(points_).subspan(file.begin, file.pointCount());
+        height += appendPanel(panels, file, points, scales, options_) + kPanelGap;
+        panels += textf("<path d=\"M0 %dH%d\" stroke=\"#bbb\"/>\n</g>\n",
+                        height - kPanelGap / 2 - kTopMargin, kChartWidth);
     }
-    file.writeRaw("</svg>\n");
+    height = std::max(height, 48);
+    std::string svg = textf("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+                            "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" "
+                            "width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
+                            "font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" "
+                            "font-size=\"12\">\n"
+                            "<title>Transition delays</title>\n"
+                            "<rect width=\"%d\" height=\"%d\" fill=\"#fff\"/>\n",
+                            kChartWidth, height, kChartWidth, height, kChartWidth, height);
+    if (files_.empty())
+        svg += "<text x=\"10\" y=\"30\" font-size=\"15\">no log files analysed</text>\n";
+    svg += panels;
+    svg += "</svg>\n";
+    return svg;
 }
 
 } // namespace qv

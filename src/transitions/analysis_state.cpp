@@ -21,9 +21,10 @@ void resetFileStats(TransitionAnalysis& analysis) {
     analysis.fileStats = FileStats{};
 }
 
-void reportMissingLines(TransitionAnalysis& analysis, int summaryMode) {
+void reportMissingLines(TransitionAnalysis& analysis, int summaryMode, bool fade) {
     FileStats& stats = analysis.fileStats;
     ++stats.blockErrorCount;
+    analysis.groupLog.brokenGroup(analysis.transitionGroup, fade);
     if (summaryMode != 0) {
         if (stats.blockErrorReported == 0) {
             stats.blockErrorReported = 1;

@@ -12,6 +12,11 @@ FileSummaryFigures::Delay summaryDelay(const DeltaStat& stat, std::int64_t trans
     return {stat.min, stat.max, transitions > 0 ? deltaAverage(stat, transitions) : 0};
 }
 
+// A mix opens with its XFER line; the START slot then holds an older fade.
+const GroupSlot& openingSlot(const TransitionGroup& group, bool fade) {
+    return group.slots[fade ? START : XFER];
+}
+
 } // namespace
 
 void GroupLog::beginFile(std::string_view name) {
@@ -39,8 +44,7 @@ void GroupLog::timedGroup(const TransitionGroup& group, bool fade, std::int64_t 
     if (observers_.empty())
         return;
     const GroupSlot* slots = group.slots;
-    // A mix opens with its XFER line; the START slot then holds an older fade.
-    const GroupSlot& opening = slots[fade ? START : XFER];
+    const GroupSlot& opening = openingSlot(group, fade);
     const std::int32_t raw = readTimecode(opening);
     TransitionRecord record;
     record.groupNumber = groupNumber;
@@ -61,6 +65,16 @@ void GroupLog::timedGroup(const TransitionGroup& group, bool fade, std::int64_t 
     record.reported = reported;
     for (TransitionObserver* observer : observers_)
         observer->group(record);
+}
+
+void GroupLog::brokenGroup(const TransitionGroup& group, bool fade) {
+    if (observers_.empty())
+        return;
+    const GroupSlot& opening = openingSlot(group, fade);
+    const BrokenGroup broken{fade, opening.lineNumber,
+                             static_cast<std::uint32_t>(readTimecode(opening))};
+    for (TransitionObserver* observer : observers_)
+        observer->brokenGroup(broken);
 }
 
 } // namespace qv

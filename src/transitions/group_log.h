@@ -1,6 +1,7 @@
-// Every group handed to group timing, reported or not, for the side outputs
-// that list them all (the transitions CSV, the delay chart). Group timing and
-// the runner call the hooks; with no observer attached they cost one test.
+// Every group handed to group timing, reported or not, and every group broken
+// off, for the side outputs that list them all (the transitions CSV, the delay
+// chart, the hourly statistics) and the delay limits. Group timing, the scanner
+// and the runner call the hooks; with no observer attached they cost one test.
 #pragma once
 
 #include "transitions/analysis_state.h"
@@ -29,6 +30,13 @@ struct TransitionRecord {
     bool reported = false; // negative Rev2Router or a new extreme, whatever summaryMode
 };
 
+/// A group broken off before it completed: one block error of the summary.
+struct BrokenGroup {
+    bool fade = false;               // FADE, else MIX
+    std::int64_t startLine = 0;      // line number of the opening line
+    std::uint32_t startTimecode = 0; // its raw timecode, digits as read
+};
+
 /// A file's figures as its run summary prints them.
 struct FileSummaryFigures {
     struct Delay {
@@ -46,6 +54,8 @@ class TransitionObserver {
     virtual ~TransitionObserver() = default;
     virtual void beginFile(std::string_view name) = 0;
     virtual void group(const TransitionRecord& record) = 0;
+    /// A group broken off, when the run summary counts it as a block error.
+    virtual void brokenGroup(const BrokenGroup&) {}
     virtual void endFile(const FileSummaryFigures& summary) = 0;
 };
 
@@ -64,6 +74,9 @@ class GroupLog {
     /// in and its report decision; the rest is read from the stored slots.
     void timedGroup(const TransitionGroup& group, bool fade, std::int64_t groupNumber,
                     const std::int64_t (&delays)[kDelayCount], bool reported, int sniffSeen);
+    /// The block error count, once per group it counts: the group as it
+    /// stands when broken off.
+    void brokenGroup(const TransitionGroup& group, bool fade);
 
   private:
     std::vector<TransitionObserver*> observers_;

@@ -3,10 +3,12 @@
 // every complete group to the group timing.
 #include "search/block_search.h"
 #include "search/line_match.h"
+#include "transitions/adaptive_needles.h"
 #include "transitions/analysis_state.h"
 #include "transitions/group_timing.h"
 #include "transitions/transitions.h"
 
+#include <initializer_list>
 #include <string_view>
 
 namespace qv {
@@ -114,20 +116,36 @@ class LineTests {
 };
 
 /// The texts without which a read cannot matter in a state: a read that holds
-/// none of them fails every test there and is only counted. The process name
-/// is not among them, since every test that asks for it asks for a marker too.
+/// none of them fails every test there and is only counted. Each state has
+/// two such sets, its marker texts or the process name (see AdaptiveNeedles).
 /// An empty `outputtext` is in every read, so inside a group every read is
-/// then handed over.
+/// then handed over; so is an empty process name in the second set.
 struct CandidateTexts {
-    explicit CandidateTexts(std::string_view outputtext) : outputtext(outputtext) {}
+    explicit CandidateTexts(const TransitionOptions& o)
+        : outputtext(o.outputtext), srchname(o.srchname), filter(o.passOverReads),
+          betweenGroups(texts({kFadeStart, kXferXition}), texts({srchname}), o.filterWindow),
+          inFade(texts({kFadeStart, kXferXition, kSniffer, kFadeDone, kFadeRevBus, kFadeRevBlk,
+                        kDebugRouter, outputtext}),
+                 byName(), o.filterWindow),
+          inMixBeforeFirstGroup(texts({kAnyFade, kSniffer, kXferXition, kMixDone, kMixRevBus,
+                                       kDebugRouter, outputtext}),
+                                byName(), o.filterWindow),
+          inMix(texts({kSniffer, kXferXition, kMixDone, kMixRevBus, kDebugRouter, outputtext}),
+                byName(), o.filterWindow) {}
+
+    // Without filtering, the empty text: found in every read.
+    NeedleSet texts(std::initializer_list<std::string_view> list) const {
+        return filter ? NeedleSet(list) : NeedleSet{std::string_view()};
+    }
+    NeedleSet byName() const { return texts({srchname, kSniffer, outputtext}); }
 
     std::string_view outputtext;
-    NeedleSet betweenGroups{kFadeStart, kXferXition};
-    NeedleSet inFade{kFadeStart,  kXferXition, kSniffer,     kFadeDone,
-                     kFadeRevBus, kFadeRevBlk, kDebugRouter, outputtext};
-    NeedleSet inMixBeforeFirstGroup{kAnyFade,   kSniffer,     kXferXition, kMixDone,
-                                    kMixRevBus, kDebugRouter, outputtext};
-    NeedleSet inMix{kSniffer, kXferXition, kMixDone, kMixRevBus, kDebugRouter, outputtext};
+    std::string_view srchname;
+    bool filter;
+    AdaptiveNeedles betweenGroups;
+    AdaptiveNeedles inFade;
+    AdaptiveNeedles inMixBeforeFirstGroup;
+    AdaptiveNeedles inMix;
 };
 
 class TransitionScanner {
@@ -136,7 +154,7 @@ class TransitionScanner {
         : analysis_(analysis), stats_(analysis.fileStats), group_(analysis.transitionGroup),
           report_(analysis.report), reads_(logFile, stats_.lineCount),
           summaryMode_(analysis.options.summaryMode), tests_(analysis.options),
-          candidates_(analysis.options.outputtext) {}
+          candidates_(analysis.options) {}
 
     void run() {
         while (!endOfFile_)
@@ -168,8 +186,11 @@ class TransitionScanner {
     }
 
     // The next read that can matter; the reads passed over are counted.
-    bool readLine(const NeedleSet& candidates) {
-        if (!reads_.next(line_, candidates)) {
+    bool readLine(AdaptiveNeedles& candidates) {
+        const std::int64_t before = stats_.lineCount;
+        const bool read = reads_.next(line_, candidates.current());
+        candidates.record(stats_.lineCount - before, read);
+        if (!read) {
             endOfFile_ = true;
             return false;
         }
@@ -208,7 +229,7 @@ class TransitionScanner {
 
     void mixCollect() {
         const bool noGroupCompleted = stats_.transitionCount == 0;
-        const NeedleSet& candidates =
+        AdaptiveNeedles& candidates =
             noGroupCompleted ? candidates_.inMixBeforeFirstGroup : candidates_.inMix;
         if (nextGroupLine(ScanState::MIX_COMPLETE, candidates))
             apply(tests_.sortMixLine(line_, noGroupCompleted), ScanState::MIX_COMPLETE);
@@ -217,7 +238,7 @@ class TransitionScanner {
     // A complete group is handed over at the top of the next step, before
     // any read, so it never holds a line after the one that completed it.
     // A group cut off by the end of the file is dropped silently.
-    bool nextGroupLine(ScanState completeState, const NeedleSet& candidates) {
+    bool nextGroupLine(ScanState completeState, AdaptiveNeedles& candidates) {
         if (group_.lineMask == 0) {
             state_ = completeState;
             return false;
@@ -277,7 +298,7 @@ class TransitionScanner {
     void startError() {
         if (summaryMode_ == 0)
             report_.print("START ERROR Line %8lld\n", lineNumber());
-        reportMissingLines(analysis_, summaryMode_);
+        reportMissingLines(analysis_, summaryMode_, true);
         state_ = ScanState::FIND_START;
     }
 
@@ -285,7 +306,7 @@ class TransitionScanner {
     // the block error count only in standard mode.
     void abandonMixGroup() {
         if (summaryMode_ == 0)
-            reportMissingLines(analysis_, 0);
+            reportMissingLines(analysis_, 0, false);
         state_ = ScanState::FIND_START;
     }
 

@@ -20,6 +20,12 @@ struct TransitionOptions {
     bool levelFilter = false;
     int summaryMode = 0; // 0 standard, anything else summary mode
     bool excelMode = false;
+    /// Reads after which the scanner looks again at which texts to search
+    /// for (small in tests, to switch often).
+    std::int64_t filterWindow = std::int64_t{1} << 16;
+    /// False: every read is handed to the tests, none passed over (the
+    /// reference the filtered scan is checked against).
+    bool passOverReads = true;
 };
 
 /// Everything the mode works on, owned by the runner for the whole run: the
@@ -42,9 +48,10 @@ struct TransitionAnalysis {
 /// Zeroes the counters and resets the statistics; leaves the group alone.
 void resetFileStats(TransitionAnalysis& analysis);
 
-/// Counts a broken group and reports it: with a non-zero flag the once-per-
-/// file banner, with 0 one "not detected" line per awaited kind.
-void reportMissingLines(TransitionAnalysis& analysis, int summaryMode);
+/// Counts a broken group (a fade when `fade`, else a mix), hands it to the
+/// group log and reports it: with a non-zero flag the once-per-file banner,
+/// with 0 one "not detected" line per awaited kind.
+void reportMissingLines(TransitionAnalysis& analysis, int summaryMode, bool fade);
 
 /// Follows every fade and mix of the process `srchname` through one log file.
 /// The caller has called resetFileStats for this file.

@@ -151,18 +151,31 @@ std::string describe(int status) {
     return "signal " + std::to_string(WTERMSIG(status));
 }
 
-/// A run without /follow over what is in `dir`; true when it exited with 0.
-bool runOnce(const Options& o, const fs::path& dir, const std::vector<std::string>& args) {
-    Run run(o, dir, args);
-    const int status = run.wait(60s);
-    return status == 0 || fail("run without /follow in " + dir.string() + ": " + describe(status));
+// A run's exit code when it ended normally: 0, or 3 for a breached /limit.
+int exitCode(int status, const std::string& what) {
+    if (WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 3))
+        return WEXITSTATUS(status);
+    fail(what + ": " + describe(status));
+    return -1;
 }
 
-// Ctrl-C, then the run must end with 0 having read what the file held.
-bool stop(Run& run) {
+/// A run without /follow over what is in `dir`: its exit code, -1 on failure.
+int runOnce(const Options& o, const fs::path& dir, const std::vector<std::string>& args) {
+    Run run(o, dir, args);
+    return exitCode(run.wait(60s), "run without /follow in " + dir.string());
+}
+
+// Ctrl-C, then the run must end as at the end of its file.
+int stop(Run& run) {
     run.signal(SIGINT);
-    const int status = run.wait(20s);
-    return status == 0 || fail("followed run after Ctrl-C: " + describe(status));
+    return exitCode(run.wait(20s), "followed run after Ctrl-C");
+}
+
+// Both runs ended normally, with the same exit code.
+bool sameExit(int followed, int once) {
+    return (followed >= 0 && once >= 0 && followed == once) ||
+           fail("exit codes: followed " + std::to_string(followed) + ", without /follow " +
+                std::to_string(once));
 }
 
 // ---- writing like an automation ------------------------------------------
@@ -232,16 +245,23 @@ std::vector<std::string> writtenFiles(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "/o")
             names.push_back("out.txt");
-        else if ((args[i] == "/on" || args[i] == "/csv") && i + 1 < args.size())
+        else if ((args[i] == "/on" || args[i] == "/csv" || args[i] == "/hours") &&
+                 i + 1 < args.size())
             names.push_back(args[i + 1]);
     }
     return names;
 }
 
+// Standard error too, less the note a followed pattern run gives on older
+// matches.
 bool sameOutputs(const std::vector<std::string>& args, const fs::path& followed,
                  const fs::path& once) {
     bool ok =
         same("standard output", readFile(followed / "stdout.txt"), readFile(once / "stdout.txt"));
+    std::string errors = readFile(followed / "stderr.txt");
+    if (errors.starts_with("quorvex: /follow reads only the newest match"))
+        errors.erase(0, errors.find('\n') + 1);
+    ok = same("standard error", errors, readFile(once / "stderr.txt")) && ok;
     for (const std::string& name : writtenFiles(args))
         ok = same(name, readFile(followed / name), readFile(once / name)) && ok;
     return ok;
@@ -257,17 +277,29 @@ std::string reportBeforeTotals(const std::string& text) {
     return text.substr(0, cut);
 }
 
+/// What a followed run must have written once a part of its log is: the
+/// report before the totals, and the notes on standard error (/limit breaches).
+struct Part {
+    std::string out, err;
+};
+
+bool startsWith(const std::string& text, const std::string& start) {
+    return text.size() >= start.size() && text.compare(0, start.size(), start) == 0;
+}
+
 // Waits until the followed run has reported everything `expected` holds.
-bool caughtUp(const fs::path& followed, const std::string& expected) {
+bool caughtUp(const fs::path& followed, const Part& expected) {
     const auto until = std::chrono::steady_clock::now() + 20s;
-    std::string now;
+    std::string out, err;
     do {
-        now = readFile(followed / "stdout.txt");
-        if (now.size() >= expected.size() && now.compare(0, expected.size(), expected) == 0)
+        out = readFile(followed / "stdout.txt");
+        err = readFile(followed / "stderr.txt");
+        if (startsWith(out, expected.out) && startsWith(err, expected.err))
             return true;
         std::this_thread::sleep_for(10ms);
     } while (std::chrono::steady_clock::now() < until);
-    return same("report of the first part (not out in time, or wrong)", now, expected);
+    return same("report of the first part (not out in time, or wrong)", out, expected.out) &&
+           same("notes of the first part (not out in time, or wrong)", err, expected.err);
 }
 
 // ---- scenarios --------------------------------------------------------------
@@ -293,13 +325,13 @@ std::vector<std::string> with(std::vector<std::string> front,
     return front;
 }
 
-// The report a run over `bytes` as `name` prints before its totals.
-std::string partReport(const Options& o, const Dirs& d, const std::string& name,
-                       const std::string& bytes, const std::vector<std::string>& args) {
+// What a run over `bytes` as `name` prints before its totals.
+Part partReport(const Options& o, const Dirs& d, const std::string& name, const std::string& bytes,
+                const std::vector<std::string>& args) {
     writeFile(d.part / name, bytes);
-    if (!runOnce(o, d.part, args))
-        return "(no report)";
-    return reportBeforeTotals(readFile(d.part / "stdout.txt"));
+    if (runOnce(o, d.part, args) < 0)
+        return {"(no report)", ""};
+    return {reportBeforeTotals(readFile(d.part / "stdout.txt")), readFile(d.part / "stderr.txt")};
 }
 
 bool grow(const Options& o, const Dirs& d, const std::string& sample) {
@@ -309,7 +341,7 @@ bool grow(const Options& o, const Dirs& d, const std::string& sample) {
         sample.substr(0, late) + "\x1A" + sample.substr(late) + "12/08/26 no newline dst 0130";
     const std::vector<std::string> args = with({"day.log"}, o.args);
     const std::size_t half = lineEndAfter(log, 0.5);
-    const std::string expectedHalf = partReport(o, d, "day.log", log.substr(0, half), args);
+    const Part expectedHalf = partReport(o, d, "day.log", log.substr(0, half), args);
 
     writeFile(d.follow / "day.log", "");
     Run run(o, d.follow, with(args, {"/follow"}));
@@ -318,10 +350,9 @@ bool grow(const Options& o, const Dirs& d, const std::string& sample) {
     if (!caughtUp(d.follow, expectedHalf))
         return false;
     writer.write(d.follow / "day.log", std::string_view(log).substr(half));
-    if (!stop(run))
-        return false;
+    const int followed = stop(run);
     writeFile(d.once / "day.log", log);
-    return runOnce(o, d.once, args) && sameOutputs(o.args, d.follow, d.once);
+    return sameExit(followed, runOnce(o, d.once, args)) && sameOutputs(o.args, d.follow, d.once);
 }
 
 // The banner and CSV name of `from` made `to`, for comparing a run over two
@@ -364,7 +395,7 @@ bool startAgain(const Options& o, const Dirs& d, const std::string& sample, bool
     const std::string first = sample.substr(0, cut);
     const std::string second = sample.substr(lineEndAfter(sample, 0.2));
     const std::vector<std::string> args = with({"day.log"}, o.args);
-    const std::string expectedFirst = partReport(o, d, "day.log", first, args);
+    const Part expectedFirst = partReport(o, d, "day.log", first, args);
 
     writeFile(d.follow / "day.log", "");
     Run run(o, d.follow, with(args, {"/follow"}));
@@ -383,11 +414,11 @@ bool startAgain(const Options& o, const Dirs& d, const std::string& sample, bool
     // truncation leaves to go by, and a look may be a poll 250 ms apart.
     std::this_thread::sleep_for(600ms);
     writer.write(d.follow / "day.log", second);
-    if (!stop(run))
-        return false;
+    const int followed = stop(run);
     writeFile(d.once / "a.log", first);
     writeFile(d.once / "b.log", second);
-    return runOnce(o, d.once, with({"?.log", "/multi"}, o.args)) && sameAsTwoFiles(o, d);
+    return sameExit(followed, runOnce(o, d.once, with({"?.log", "/multi"}, o.args))) &&
+           sameAsTwoFiles(o, d);
 }
 
 // /multi: the newest match is followed; a newer one takes over at "midnight".
@@ -397,7 +428,7 @@ bool newer(const Options& o, const Dirs& d, const std::string& sample) {
     const std::string day2 = sample.substr(cut);
     // The output file sorts last among the matches: it must never count.
     const std::vector<std::string> args = with({"day*.log", "/multi", "/on", "dayz.log"}, o.args);
-    const std::string expectedStart = partReport(o, d, "day1.log", day1.substr(0, 2000), args);
+    const Part expectedStart = partReport(o, d, "day1.log", day1.substr(0, 2000), args);
 
     writeFile(d.follow / "day0.log", sample);
     writeFile(d.follow / "day1.log", day1.substr(0, 2000));
@@ -408,11 +439,10 @@ bool newer(const Options& o, const Dirs& d, const std::string& sample) {
     writer.write(d.follow / "day1.log", std::string_view(day1).substr(2000));
     std::this_thread::sleep_for(600ms); // day1.log read to its end
     writer.write(d.follow / "day2.log", day2);
-    if (!stop(run))
-        return false;
+    const int followed = stop(run);
     writeFile(d.once / "day1.log", day1);
     writeFile(d.once / "day2.log", day2);
-    return runOnce(o, d.once, args) &&
+    return sameExit(followed, runOnce(o, d.once, args)) &&
            sameOutputs(with({"/on", "dayz.log"}, o.args), d.follow, d.once);
 }
 

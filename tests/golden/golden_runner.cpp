@@ -21,12 +21,15 @@
 //                      its first line says why
 //   skip-if-exists     optional: a path on its first line, the reason on its
 //                      second; the case is skipped while that path exists
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,8 +44,10 @@ struct Options {
     fs::path caseDir;
     std::string launcher;
     bool update = false;
-    bool crlfStdout = false; // a Windows C runtime writes "\r\n" to redirected stdout
-    bool windows = false;    // the binary is a Windows build
+    bool crlfStdout = false;   // a Windows C runtime writes "\r\n" to redirected stdout
+    bool windows = false;      // the binary is a Windows build
+    bool gzipLogs = false;     // every *.log of input/ is compressed first, under its own name
+    bool ignoreStderr = false; // the launcher adds options whose notes change standard error
 };
 
 constexpr int kSkipped = 77; // CTest's SKIP_RETURN_CODE for these tests
@@ -143,6 +148,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.crlfStdout = true;
         else if (arg == "--windows")
             options.windows = true;
+        else if (arg == "--gzip-logs")
+            options.gzipLogs = true;
+        else if (arg == "--ignore-stderr")
+            options.ignoreStderr = true;
         else
             return false;
     }
@@ -241,6 +250,31 @@ struct RunOutput {
     int exitCode;
 };
 
+bool isLogName(const fs::path& path) {
+    std::string extension = path.extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".log";
+}
+
+// A compressed log must give the report of its text: every *.log file of the
+// input is gzipped under its own name. Returns the names compressed.
+std::vector<fs::path> gzipLogs(const fs::path& work) {
+    std::vector<fs::path> compressed;
+    for (const auto& entry : fs::recursive_directory_iterator(work)) {
+        if (!entry.is_regular_file() || entry.is_symlink() || !isLogName(entry.path()))
+            continue;
+        const std::string path = entry.path().string();
+        const std::string command = "gzip -n -6 -c " + shellQuote(path) + " > " +
+                                    shellQuote(path + ".gz") + " && mv " +
+                                    shellQuote(path + ".gz") + " " + shellQuote(path);
+        if (std::system(command.c_str()) != 0)
+            throw std::runtime_error("gzip failed: " + path);
+        compressed.push_back(fs::relative(entry.path(), work));
+    }
+    return compressed;
+}
+
 int updateCase(const Options& options, const fs::path& work, const RunOutput& run) {
     // A Windows run records only into an existing expected-windows/ (with its reason).
     const fs::path expected = options.caseDir / (options.windows ? "expected-windows" : "expected");
@@ -264,7 +298,8 @@ int updateCase(const Options& options, const fs::path& work, const RunOutput& ru
     return 0;
 }
 
-bool checkFiles(const Options& options, const fs::path& work) {
+bool checkFiles(const Options& options, const fs::path& work,
+                const std::vector<fs::path>& compressed) {
     bool ok = true;
     const fs::path files = expectedFile(options, "files");
     if (fs::exists(files)) {
@@ -272,6 +307,9 @@ bool checkFiles(const Options& options, const fs::path& work) {
             if (!entry.is_regular_file())
                 continue;
             const fs::path rel = fs::relative(entry.path(), files);
+            // A log kept as the input had it: compressed here.
+            if (std::find(compressed.begin(), compressed.end(), rel) != compressed.end())
+                continue;
             if (!fs::exists(work / rel)) {
                 std::cerr << "MISSING file " << rel << "\n";
                 ok = false;
@@ -290,10 +328,11 @@ bool checkFiles(const Options& options, const fs::path& work) {
     return ok;
 }
 
-bool checkCase(const Options& options, const fs::path& work, const RunOutput& run) {
+bool checkCase(const Options& options, const fs::path& work, const RunOutput& run,
+               const std::vector<fs::path>& compressed) {
     bool ok = compare("stdout", readFile(expectedFile(options, "stdout")), run.stdoutText);
     const fs::path expectedErrors = expectedFile(options, "stderr");
-    if (fs::exists(expectedErrors))
+    if (fs::exists(expectedErrors) && !options.ignoreStderr)
         ok &= compare("stderr", readFile(expectedErrors), run.stderrText);
     const int exitCode = run.exitCode;
     const std::string exitLine = firstLine(expectedFile(options, "exit"));
@@ -303,7 +342,7 @@ bool checkCase(const Options& options, const fs::path& work, const RunOutput& ru
                   << "\n";
         ok = false;
     }
-    return checkFiles(options, work) && ok;
+    return checkFiles(options, work, compressed) && ok;
 }
 
 } // namespace
@@ -312,7 +351,7 @@ int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(argc, argv, options)) {
         std::cerr << "usage: golden_runner --binary PATH --case DIR [--launcher CMD] [--update]"
-                     " [--crlf-stdout] [--windows]\n";
+                     " [--crlf-stdout] [--windows] [--gzip-logs] [--ignore-stderr]\n";
         return 2;
     }
     bool skip = false;
@@ -332,6 +371,8 @@ int main(int argc, char** argv) {
     }
     const fs::path root = pattern;
     const fs::path work = prepareWork(options, root);
+    const std::vector<fs::path> compressed =
+        options.gzipLogs ? gzipLogs(work) : std::vector<fs::path>{};
     const fs::path capture = root / "stdout";
     const fs::path errors = root / "stderr";
     RunOutput run;
@@ -344,8 +385,8 @@ int main(int argc, char** argv) {
     }
     run.stdoutText = replaceAll(run.stdoutText, work.string(), kTmp);
     run.stderrText = replaceAll(run.stderrText, work.string(), kTmp);
-    const bool ok =
-        options.update ? updateCase(options, work, run) == 0 : checkCase(options, work, run);
+    const bool ok = options.update ? updateCase(options, work, run) == 0
+                                   : checkCase(options, work, run, compressed);
     fs::remove_all(root);
     return ok ? 0 : 1;
 }

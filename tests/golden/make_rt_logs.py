@@ -260,6 +260,49 @@ def long_line():
     return [noise(T), filler + "WQVX DOFADE:START\n"] + fade(T + 10, 4, 40, 16)
 
 
+MINUTE = 3600  # fields
+
+
+def with_column(text, column):
+    """`text` (one line) with the eight characters at column 65 replaced."""
+    return text[:65] + column + text[73:]
+
+
+def midnight():
+    """A log from 22:05 past midnight to 01:30 and again at 22:30 the next day.
+
+    Delays per group as (Rev2Router, RtrCmd2Status, RtrCmd2MX), in fields:
+      hour 22: (10, 40, 4) (2, 30, 4) (8, 50, 6) (4, 20, 2), next day (6, 44, 4)
+               sorted: Rev2Router 2 4 6 8 10, RtrCmd2Status 20 30 40 44 50,
+               RtrCmd2MX 2 4 4 4 6; a START ERROR breaks the fade opened at 22:20
+      hour 23: (4, 10, 4) (12, 12, 6) (68, 14, 2) (16, 16, 4); the third group's
+               REV-BLK timecode reads frame 45 (misread), so its 68 is unsound
+      hour 00: (6, 24, 8); a mix opened at 00:50 is broken off by the XFER of
+               the next one (a block error in standard mode only)
+      hour 01: three groups of (8, 20, 6)
+      hour 7f: a fade at 01:30 whose START timecode 90000000 is clamped to
+               7fffffff (its delays (8, 10, 4) are sound)
+      hour 24: a fade opened at "24000000" broken off by the next START
+    """
+    h22, h23, h01 = 22 * HOUR, 23 * HOUR, HOUR
+    lines = fade(h22 + 5 * MINUTE, 4, 40, 10) + fade(h22 + 15 * MINUTE, 4, 30, 2)
+    lines += [start(h22 + 20 * MINUTE)]
+    lines += fade(h22 + 25 * MINUTE, 6, 50, 8) + fade(h22 + 40 * MINUTE, 2, 20, 4)
+    lines += fade(h23 + 5 * MINUTE, 4, 10, 4) + mix(h23 + 10 * MINUTE, 6, 12, 12)
+    misread = fade(h23 + 20 * MINUTE, 2, 14, 8)  # XFER 23200010, router 23200011
+    misread[4] = with_column(misread[4], "23200045")  # 90 fields - 22 = 68
+    lines += misread + fade(h23 + 30 * MINUTE, 4, 16, 16)
+    lines += [noise(h23 + 59 * MINUTE)]
+    lines += fade(5 * MINUTE, 8, 24, 6) + [xfer(50 * MINUTE)]
+    lines += mix(h01, 6, 20, 8) + fade(h01 + 10 * MINUTE, 6, 20, 8)
+    lines += fade(h01 + 20 * MINUTE, 6, 20, 8)
+    clamped = fade(h01 + 30 * MINUTE, 4, 10, 8)
+    clamped[0] = with_column(clamped[0], "90000000")
+    lines += clamped + [with_column(start(h01 + 40 * MINUTE), "24000000")]
+    lines += fade(h22 + 30 * MINUTE, 4, 44, 6)
+    return lines
+
+
 def main():
     fmf = fade_mix_fade()
     err = errors()
@@ -292,6 +335,43 @@ def main():
     b = [rev_bus(T + 10), rev_blk(T + 20), dbg(T + 30), fade_done(T + 40)]
     c = mix(T, 4, 40, 16)
     write_case("rt_multi_file", ["*.log", "/multi", "/o"], {"a.log": a, "b.log": b, "c.log": c})
+    night = midnight()
+    write_case("hours_across_midnight", ["a.log", "/hours", "h.csv", "/csv", "t.csv"],
+               {"a.log": night})
+    write_case("limit_one_breach", ["a.log", "/sum", "/limit", "rtrcmd2mx:6"], {"a.log": night})
+    write_case("limit_many_breaches_two_limits",
+               ["a.log", "/sum", "/limit", "RtrCmd2Status:30", "/limit", "rev2router:12"],
+               {"a.log": night})
+    write_case("limit_later_replaces_earlier_no_breach",
+               ["a.log", "/sum", "/limit", "rtrcmd2mx:2", "/limit", "rtrcmd2mx:8",
+                "/limit", "rev2router:2147483647"], {"a.log": night})
+    write_case("limit_error_wins_over_breach",
+               ["a.log", "/sum", "/limit", "rtrcmd2mx:6", "/plot", "nodir/c.svg"],
+               {"a.log": night})
+    write_case("limit_bad_delay_name",
+               ["a.log", "/csv", "t.csv", "/limit", "nosuch:5", "/hours", "h.csv"],
+               {"a.log": night})
+    write_case("limit_bad_value", ["a.log", "/hours", "h.csv", "/limit", "rtrcmd2mx:5",
+                                   "/limit", "rtrcmd2mx:x"], {"a.log": night})
+    write_case("limit_out_of_range", ["a.log", "/limit", "rev2router:2147483648"],
+               {"a.log": night})
+    write_case("limit_no_file_analysed", ["none*.log", "/multi", "/limit", "rtrcmd2mx:6"],
+               {"a.log": night})
+    write_case("limit_as_last_argument", ["a.log", "/sum", "/limit"], {"a.log": night})
+    write_case("hours_as_last_argument", ["a.log", "/sum", "/hours"], {"a.log": night})
+    write_case("hours_limit_not_in_grep_mode",
+               ["a.log", "/csv", "t.csv", "/plot", "t.svg", "/hours", "h.csv",
+                "/limit", "rtrcmd2mx:0", "/grep", "DONE"], {"a.log": clean_fade()})
+    write_case("hours_is_the_log_file", ["a.log", "/hours", "a.log"], {"a.log": clean_fade()})
+    write_case("hours_is_the_csv_file", ["a.log", "/csv", "t.csv", "/hours", "t.csv"],
+               {"a.log": clean_fade()})
+    # A pattern run: a file per row set, one without transitions and one with
+    # block errors only; the hours file itself matches the pattern.
+    only_errors = [start(3 * HOUR), start(3 * HOUR + 100), start(4 * HOUR)]
+    write_case("hours_pattern_run", ["*.log", "/multi", "/sum", "/hours", "z.log",
+                                     "/limit", "rtrcmd2status:40"],
+               {"a.log": fade_mix_fade(), "b.log": [noise(T)], "c.log": only_errors,
+                "d.log": night})
 
 
 if __name__ == "__main__":

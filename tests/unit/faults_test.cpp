@@ -6,6 +6,7 @@
 
 #include "frontend/program.h"
 #include "platform/byte_source.h"
+#include "platform/platform.h"
 #include "report/report.h"
 #include "search/line_reader.h"
 
@@ -21,6 +22,8 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -97,12 +100,13 @@ class ConsoleTap {
     std::string text_;
 };
 
-int runQuorvex(const std::vector<std::string>& args, std::FILE* stream) {
+int runQuorvex(const std::vector<std::string>& args, std::FILE* stream,
+               std::FILE* errors = stderr) {
     std::vector<const char*> argv{"quorvex"};
     for (const std::string& arg : args)
         argv.push_back(arg.c_str());
     argv.push_back(nullptr);
-    Console console(stream);
+    Console console(stream, errors);
     return runProgram(static_cast<int>(argv.size() - 1), argv.data(), console);
 }
 
@@ -423,6 +427,120 @@ TEST(BadInput, BinaryAndEnormousConfigFiles) {
         EXPECT_NE(r.console.find("Process name [KXYZ]"), std::string::npos);
         EXPECT_TRUE(r.console.ends_with(kTakesReport));
     }
+}
+
+struct ConfinedRun {
+    int code = -1;         // exit code, when the child exited
+    bool finished = false; // false: killed (file size limit, the alarm)
+    std::string errors;    // standard error
+};
+
+// A run in a child process under a 10 MB file size limit and a 10 s alarm,
+// so that a run that feeds on its own output or waits for ever fails the
+// test instead of filling the disk or hanging it. Standard output is
+// `stdoutPath` opened with `mode`; standard input is `stdinPath` if given.
+ConfinedRun runConfined(const std::vector<std::string>& args, const std::string& stdoutPath,
+                        const char* mode, const std::string& stdinPath = "") {
+    std::FILE* errors = std::tmpfile();
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit limit{10 << 20, 10 << 20};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        alarm(10);
+        std::FILE* out = std::fopen(stdoutPath.c_str(), mode);
+        if (!out || (!stdinPath.empty() && !std::freopen(stdinPath.c_str(), "rb", stdin)))
+            _exit(99);
+        const int code = runQuorvex(args, out, errors);
+        std::fflush(nullptr);
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ConfinedRun result;
+    result.finished = WIFEXITED(status);
+    result.code = result.finished ? WEXITSTATUS(status) : -1;
+    std::rewind(errors);
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, errors)) > 0;)
+        result.errors.append(buffer, n);
+    std::fclose(errors);
+    return result;
+}
+
+// With an empty grep text every read is listed: a run whose standard output
+// is one of its logs would grow it until the disk is full.
+TEST(OwnOutput, StandardOutputIsNeverReadAsALog) {
+    ScratchDir dir;
+    spit("a.log", "one\ntwo\n");
+    spit("b.log", "three\n");
+    ConfinedRun r = runConfined({"*", "/multi", "/grep", ""}, "report.txt", "w");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.code, 0);
+    const std::string report = slurp("report.txt");
+    EXPECT_NE(report.find("**** Processing File a.log ****\n      1 one\n"), std::string::npos);
+    EXPECT_NE(report.find("**** Processing File b.log ****\n      1 three\n"), std::string::npos);
+    EXPECT_EQ(report.find("Processing File report.txt"), std::string::npos);
+
+    // A single log that is standard output is refused before a byte is written.
+    for (const char* mode : {"a", "r+"}) {
+        r = runConfined({"a.log", "/grep", "", "/s", "x"}, "a.log", mode);
+        ASSERT_TRUE(r.finished);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(slurp("a.log"), "one\ntwo\n");
+        EXPECT_EQ(r.errors, "quorvex: log file a.log is also standard output: not read\n");
+    }
+    // The same through standard input.
+    r = runConfined({"-", "/takes"}, "a.log", "a", "a.log");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(slurp("a.log"), "one\ntwo\n");
+}
+
+// Reading a FIFO waits for a writer that never comes.
+TEST(OwnOutput, PatternRunSkipsFifosAndDevices) {
+    ScratchDir dir;
+    spit("a.log", kTakesLog);
+    ASSERT_EQ(mkfifo("p.log", 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", "z.log"), 0);
+    const ConfinedRun r = runConfined({"*.log", "/multi", "/takes"}, "out.txt", "w");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.code, 0);
+    const std::string report = slurp("out.txt");
+    EXPECT_NE(report.find("**** Processing File a.log ****\n" + std::string(kTakesReport)),
+              std::string::npos);
+    EXPECT_EQ(report.find("p.log"), std::string::npos);
+    EXPECT_EQ(report.find("z.log"), std::string::npos);
+}
+
+// A hard link is the same file under another name: truncating the output
+// file would destroy the log.
+TEST(OwnOutput, OutputFileHardLinkedToAMatchIsRefused) {
+    ScratchDir dir;
+    fs::create_directory("logs");
+    spit("logs/mon.log", kTakesLog);
+    ASSERT_EQ(link("logs/mon.log", "out.txt"), 0);
+    const RunResult r = run({"logs/*.log", "/multi", "/sum", "/o"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.console.ends_with("Output file out.txt is the log file\n"));
+    EXPECT_EQ(slurp("logs/mon.log"), kTakesLog);
+}
+
+// A file opened while a standard descriptor is closed would take its place
+// and receive the console's text.
+TEST(OwnOutput, ClosedStandardDescriptorsAreReopened) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(1);
+        reopenClosedStandardStreams();
+        std::FILE* csv = std::tmpfile();
+        _exit(fcntl(1, F_GETFD) != -1 && csv && fileno(csv) > 2 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 } // namespace

@@ -1,10 +1,8 @@
 // The transitions CSV and the delay chart, end to end through runProgram on
 // generated logs, and the formatting they rest on.
-#include "frontend/program.h"
-#include "report/report.h"
+#include "scratch_run.h"
 #include "sinks/chart_format.h"
 #include "sinks/transition_csv.h"
-#include "test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +10,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -84,6 +82,11 @@ TEST(ChartFormat, XmlTextIsAlwaysWellFormed) {
     EXPECT_EQ(xmlText("\xED\xA0\x80"), "&#xED;&#xA0;&#x80;");   // surrogate
     EXPECT_EQ(xmlText("\xF0\x9F\x93\x88"), "\xF0\x9F\x93\x88"); // beyond the BMP
     EXPECT_EQ(xmlText(std::string_view("a\x01\tb", 4)), "a&#xFFFD;&#xFFFD;b");
+    EXPECT_EQ(xmlText("a\xEF\xBF\xBE"
+                      "b\xEF\xBF\xBF"),
+              "a&#xFFFD;b&#xFFFD;"); // U+FFFE, U+FFFF
+    EXPECT_EQ(xmlText("\xEF\xBF\xBD\xEF\xBF\xBC"),
+              "\xEF\xBF\xBD\xEF\xBF\xBC"); // U+FFFD, U+FFFC pass
 }
 
 TEST(ChartFormat, DecimalsAndTimeLabels) {
@@ -99,6 +102,35 @@ TEST(ChartFormat, DecimalsAndTimeLabels) {
     EXPECT_EQ(timeLabel(3 * 216000 + 5 * 3600 + 7 * 60 + 59, true), "03:05:07");
     EXPECT_EQ(timeLabel(23 * 216000 + 59 * 3600, false), "23:59");
     EXPECT_EQ(timeLabel(30 * 216000, false), "30:00"); // BCD digits above 9 run past a day
+}
+
+TEST(ChartFormat, LongNumbersAreShortened) {
+    EXPECT_EQ(compactNumber(0), "0");
+    EXPECT_EQ(compactNumber(-12), "-12");
+    EXPECT_EQ(compactNumber(99999999), "99999999"); // 8 digits stay
+    EXPECT_EQ(compactNumber(-99999999), "-99999999");
+    EXPECT_EQ(compactNumber(100000000), "1.0e8");
+    EXPECT_EQ(compactNumber(2147483647), "2.1e9");
+    EXPECT_EQ(compactNumber(-5183880000LL), "-5.2e9");
+    EXPECT_EQ(compactNumber(12345678901234LL), "1.2e13");
+    EXPECT_EQ(framesText(17), "8.5");
+    EXPECT_EQ(framesText(-6), "-3");
+    EXPECT_EQ(framesText(-7), "-3.5");
+    EXPECT_EQ(framesText(400000000), "2.0e8");
+    EXPECT_EQ(compactDecimal(14.55), "14.6");
+    EXPECT_EQ(compactDecimal(-123456789.4), "-1.2e8");
+}
+
+TEST(ChartFormat, TextIsMeasuredAndWrapped) {
+    EXPECT_DOUBLE_EQ(textWidth("12345", 10), 31);
+    EXPECT_DOUBLE_EQ(textWidth("caf\xC3\xA9", 10), 4 * 6.2); // characters, not bytes
+    const std::vector<std::string> lines = wrapText("aa bb cc  dd eeeeeeeeee f", 6.2 * 5, 10);
+    EXPECT_EQ(lines, (std::vector<std::string>{"aa bb", "cc dd", "eeeeeeeeee", "f"}));
+    EXPECT_TRUE(wrapText("", 100, 10).empty());
+    EXPECT_EQ(elideMiddle("short.log", 20), "short.log");
+    EXPECT_EQ(elideMiddle("abcdefghijklmnop", 9), "abcd\xE2\x80\xA6mnop");
+    EXPECT_EQ(elideMiddle("\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", 4),
+              "\xC3\xA9\xE2\x80\xA6\xC3\xA9\xC3\xA9"); // cut between characters
 }
 
 TEST(ChartFormat, AxesCoverTheDataInRoundSteps) {
@@ -167,9 +199,10 @@ class LogMaker {
 
     int pick(int n) { return static_cast<int>(rng_() % static_cast<unsigned>(n)); }
 
+    // A time of day: a long log's clock passes midnight.
     static std::string timecode(std::int64_t fields, const char* format = "%02d%02d%02d%02d") {
         char text[16];
-        std::snprintf(text, sizeof text, format, int(fields / 216000), int(fields / 3600 % 60),
+        std::snprintf(text, sizeof text, format, int(fields / 216000 % 24), int(fields / 3600 % 60),
                       int(fields / 60 % 60), int(fields % 60 / 2));
         return text;
     }
@@ -239,49 +272,7 @@ class LogMaker {
     }
 };
 
-// Each test runs in a scratch directory of its own, removed afterwards, so
-// that names stay short (settings fields truncate long ones).
-class SideOutputs : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        home_ = fs::current_path();
-        dir_ = fs::temp_directory_path() / (std::string("qv_side_") + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        fs::current_path(dir_);
-    }
-    void TearDown() override {
-        fs::current_path(home_);
-        fs::remove_all(dir_);
-    }
-
-    static void writeFile(const std::string& name, const std::string& bytes) {
-        std::ofstream(name, std::ios::binary) << bytes;
-    }
-    static std::string readFile(const std::string& name) {
-        std::ifstream in(name, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    // Runs the program with console output caught; returns the exit code.
-    int run(std::vector<std::string> args) {
-        args.insert(args.begin(), "quorvex");
-        std::vector<const char*> argv;
-        for (const std::string& arg : args)
-            argv.push_back(arg.c_str());
-        test::ConsoleCapture capture;
-        const int code = runProgram(static_cast<int>(argv.size()), argv.data(), capture.console());
-        console = capture.text();
-        return code;
-    }
-
-    std::string console;
-    fs::path home_;
-    fs::path dir_;
-};
+class SideOutputs : public test::ScratchRun {};
 
 struct CsvRow {
     std::vector<std::string> fields;
@@ -373,6 +364,90 @@ TEST_F(SideOutputs, CsvRowsAddUpToTheRunSummary) {
               std::string::npos);
 }
 
+// The "TRANS Block errors" count of each file's run summary, by file name.
+std::map<std::string, long long> summaryBlockErrors(const std::string& console) {
+    std::map<std::string, long long> counts;
+    const std::string banner = "**** Processing File ";
+    const std::string errors = "\tTRANS Block errors  ";
+    for (std::size_t at = console.find(banner); at != std::string::npos;
+         at = console.find(banner, at + 1)) {
+        const std::size_t nameAt = at + banner.size();
+        const std::string name = console.substr(nameAt, console.find(" ****", nameAt) - nameAt);
+        const std::size_t next = console.find(banner, nameAt);
+        const std::size_t count = console.find(errors, nameAt);
+        counts[name] = count < next ? std::stoll(console.substr(count + errors.size())) : 0;
+    }
+    return counts;
+}
+
+// Rows of /hours checked against the /csv rows of the same run: per file and
+// hour the group count, per file and delay the sum behind the averages, and
+// per file the block errors of the summary; hours of the day come first,
+// from the file's first hour on.
+TEST_F(SideOutputs, HourlyRowsAddUpToTheCsvRowsAndTheSummary) {
+    LogMaker first(11), second(12);
+    first.make(9000); // from 01:00 past midnight
+    second.make(700);
+    ASSERT_GT(first.broken, 0);
+    writeFile("a.log", first.text);
+    writeFile("b.log", second.text);
+    ASSERT_EQ(run({"*.log", "/multi", "/sum", "/csv", "rows.csv", "/hours", "hours.csv"}), 0);
+    std::vector<CsvRow> groups = parseCsv(readFile("rows.csv"));
+    std::vector<CsvRow> hours = parseCsv(readFile("hours.csv"));
+    ASSERT_EQ(hours.front().fields.size(), 19u);
+    EXPECT_EQ(hours.front().fields[18], "rtrcmd2mx_avg");
+    groups.erase(groups.begin());
+    hours.erase(hours.begin());
+    const std::map<std::string, long long> blockErrors = summaryBlockErrors(console);
+    ASSERT_EQ(blockErrors.size(), 2u);
+    EXPECT_EQ(blockErrors.at("a.log"), first.broken);
+    for (const std::string& file : {std::string("a.log"), std::string("b.log")}) {
+        std::map<std::string, long long> groupsPerHour;
+        double csvSums[3] = {}, hourSums[3] = {};
+        for (const CsvRow& row : groups) {
+            if (row.fields[0] != file)
+                continue;
+            ++groupsPerHour[row.fields[4].substr(0, 2)];
+            for (std::size_t d = 0; d < 3; ++d)
+                csvSums[d] += std::stod(row.fields[7 + d]);
+        }
+        long long groupCount = 0, errorCount = 0;
+        int firstHour = -1, lastKey = -1;
+        for (const CsvRow& row : hours) {
+            const std::vector<std::string>& f = row.fields;
+            if (f[0] != file)
+                continue;
+            const long long n = std::stoll(f[2]);
+            EXPECT_EQ(n, groupsPerHour[f[1]]) << file << " hour " << f[1];
+            groupCount += n;
+            errorCount += std::stoll(f[3]);
+            for (std::size_t d = 0; d < 3 && n > 0; ++d)
+                hourSums[d] += static_cast<double>(n) * std::stod(f[8 + 5 * d]);
+            const int hour = std::stoi(f[1]);
+            if (firstHour < 0)
+                firstHour = hour;
+            const int key = hour < 24 ? (hour - firstHour + 24) % 24 : hour;
+            EXPECT_GT(key, lastKey) << file << " hour " << f[1];
+            lastKey = key;
+        }
+        EXPECT_EQ(groupCount, static_cast<long long>(std::count_if(
+                                  groups.begin(), groups.end(),
+                                  [&file](const CsvRow& r) { return r.fields[0] == file; })));
+        EXPECT_EQ(errorCount, blockErrors.at(file)) << file;
+        for (std::size_t d = 0; d < 3; ++d)
+            EXPECT_NEAR(hourSums[d], csvSums[d], 0.05 * static_cast<double>(groupCount))
+                << file << " delay " << d;
+    }
+    // a.log runs from 01:00 past midnight into the next morning: its rows go
+    // from "01" round the clock to "00", each hour's groups of both days in
+    // one row, then b.log's.
+    const auto firstOfB = std::find_if(hours.begin(), hours.end(),
+                                       [](const CsvRow& r) { return r.fields[0] == "b.log"; });
+    ASSERT_EQ(firstOfB - hours.begin(), 24);
+    EXPECT_EQ(hours.front().fields[1], "01");
+    EXPECT_EQ(firstOfB[-1].fields[1], "00");
+}
+
 TEST_F(SideOutputs, EveryFileOfAPatternRunGetsItsRowsAndPanel) {
     LogMaker first(1), second(2);
     first.make(30);
@@ -401,9 +476,21 @@ TEST_F(SideOutputs, EveryFileOfAPatternRunGetsItsRowsAndPanel) {
     EXPECT_NE(svg.find(title("b.log", second)), std::string::npos);
     EXPECT_NE(svg.find("c.log: 0 transitions, 0 block errors, 1 lines"), std::string::npos);
     EXPECT_NE(svg.find("no completed transitions"), std::string::npos);
-    EXPECT_NE(svg.find("30 groups, each drawn as a dot"), std::string::npos);
+    EXPECT_NE(svg.find("30 groups; 30 drawn in "), std::string::npos);
     EXPECT_EQ(svg.find("<script"), std::string::npos);
     EXPECT_EQ(svg.rfind("</svg>\n"), svg.size() - 7);
+}
+
+// The limits of /limit reach the chart; without /limit it draws none.
+TEST_F(SideOutputs, LimitsAreDrawnOnTheChart) {
+    LogMaker maker(3);
+    maker.make(200);
+    writeFile("a.log", maker.text);
+    const int code = run({"a.log", "/sum", "/limit", "RtrCmd2MX:21", "/plot", "l.svg"});
+    EXPECT_TRUE(code == 0 || code == 3) << code;
+    EXPECT_NE(readFile("l.svg").find("limit rtrcmd2mx 10.5 fr"), std::string::npos);
+    ASSERT_EQ(run({"a.log", "/sum", "/plot", "n.svg"}), 0);
+    EXPECT_EQ(readFile("n.svg").find("limit "), std::string::npos);
 }
 
 TEST_F(SideOutputs, FileNamesAreQuotedInTheCsvAndEscapedInTheChart) {
@@ -425,7 +512,7 @@ TEST_F(SideOutputs, FileNamesAreQuotedInTheCsvAndEscapedInTheChart) {
     EXPECT_EQ(csv.find(quoted + ",0,"), csv.find("\r\n") + 2); // the first row begins with it
     const std::string svg = readFile("c.svg");
     EXPECT_NE(svg.find("it&apos;s&amp;co,"), std::string::npos);
-    EXPECT_NE(svg.find("1 group, drawn as a dot"), std::string::npos);
+    EXPECT_NE(svg.find("1 group; 1 drawn in "), std::string::npos);
 }
 
 TEST_F(SideOutputs, TenThousandGroupsKeepTheChartSmall) {
@@ -435,8 +522,8 @@ TEST_F(SideOutputs, TenThousandGroupsKeepTheChartSmall) {
     ASSERT_EQ(run({"big.log", "/sum", "/plot", "big.svg"}), 0);
     const std::string svg = readFile("big.svg");
     EXPECT_NE(svg.find(": 10000 transitions"), std::string::npos);
-    EXPECT_NE(svg.find("10000 groups in 720 pixel columns"), std::string::npos);
-    EXPECT_LT(svg.size(), 150u * 1024);
+    EXPECT_NE(svg.find("10000 groups; 10000 drawn in "), std::string::npos);
+    EXPECT_LT(svg.size(), 100u * 1024);
 }
 
 TEST_F(SideOutputs, NamesThatWouldDestroyAFileAreRefused) {
@@ -450,6 +537,12 @@ TEST_F(SideOutputs, NamesThatWouldDestroyAFileAreRefused) {
     EXPECT_NE(console.find(" is the output file\n"), std::string::npos);
     EXPECT_EQ(run({"a.log", "/csv", "r.csv", "/plot", "r.csv"}), 1);
     EXPECT_NE(console.find("Chart file r.csv is the CSV file\n"), std::string::npos);
+    EXPECT_EQ(run({"a.log", "/hours", "a.log"}), 1);
+    EXPECT_EQ(readFile("a.log"), "x\n");
+    EXPECT_EQ(run({"a.log", "/on", "o.txt", "/hours", "o.txt"}), 1);
+    EXPECT_NE(console.find("Hours file o.txt is the output file\n"), std::string::npos);
+    EXPECT_EQ(run({"a.log", "/hours", "h.csv", "/plot", "h.csv"}), 1);
+    EXPECT_NE(console.find("Chart file h.csv is the hours file\n"), std::string::npos);
 }
 
 TEST_F(SideOutputs, AFailedWriteEndsTheRunWithExitCode1) {
@@ -461,6 +554,9 @@ TEST_F(SideOutputs, AFailedWriteEndsTheRunWithExitCode1) {
     EXPECT_EQ(run({"a.log", "/csv", "/dev/full"}), 1);
     EXPECT_EQ(console.substr(console.rfind("Error")), "Error writing /dev/full\n");
     EXPECT_EQ(run({"a.log", "/plot", "/dev/full"}), 1);
+    EXPECT_EQ(console.substr(console.rfind("Error")), "Error writing /dev/full\n");
+    // A breached limit does not hide the error: 1, not 3.
+    EXPECT_EQ(run({"a.log", "/hours", "/dev/full", "/limit", "rtrcmd2mx:0"}), 1);
     EXPECT_EQ(console.substr(console.rfind("Error")), "Error writing /dev/full\n");
     EXPECT_NE(console.find("    Analyzed "), std::string::npos); // after the normal output
 }

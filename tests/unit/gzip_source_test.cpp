@@ -1,0 +1,114 @@
+// Compressed logs read as the text they hold: members, truncation, damage,
+// and text that merely looks compressed.
+#include "platform/gzip_source.h"
+#include "support/reference_reader.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <zlib.h>
+
+namespace qv {
+namespace {
+
+// One gzip member holding `text`.
+std::string gzipMember(const std::string& text, int level = 6) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string out(deflateBound(&z, static_cast<uLong>(text.size())) + 32, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+struct Inflated {
+    std::vector<std::string> reads;
+    bool error = false;
+    std::string why;
+};
+
+// Every read of a log made of `bytes`, handed out `chunk` bytes at a time.
+Inflated readLog(const std::string& bytes, std::size_t chunk, bool readAhead = false) {
+    MemorySource file(bytes, chunk);
+    const std::unique_ptr<ByteSource> source = openLogSource(file);
+    LineReader reader(*source, kLogReadMax, 4096);
+    if (readAhead)
+        reader.readAhead();
+    Inflated result;
+    std::string_view line;
+    while (reader.next(line))
+        result.reads.emplace_back(line);
+    result.error = reader.readError();
+    result.why = reader.readErrorText();
+    return result;
+}
+
+std::string randomLog(std::mt19937& rng, std::size_t size) {
+    std::string log;
+    while (log.size() < size) {
+        log += "12/08/26 01:00:00.000 WQVX     DOFADE:START ";
+        log += std::to_string(rng());
+        log += rng() % 3 == 0 ? "\r\n" : rng() % 50 == 0 ? "\x1A" : "\n";
+    }
+    return log;
+}
+
+TEST(GzipSource, ReadsAsTheTextItHolds) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 40; ++round) {
+        const std::string text = randomLog(rng, rng() % 20000);
+        const auto expected = test::referenceReads(text, kLogReadMax);
+        // One member, or the text cut into several concatenated members.
+        std::string archive = gzipMember(text, round % 10);
+        if (round % 2 == 1) {
+            const std::size_t cut = rng() % (text.size() + 1);
+            archive =
+                gzipMember(text.substr(0, cut)) + gzipMember("") + gzipMember(text.substr(cut), 1);
+        }
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{1} << 20}) {
+            const Inflated got = readLog(archive, chunk, round % 4 == 3);
+            ASSERT_FALSE(got.error) << got.why << " round " << round;
+            ASSERT_EQ(got.reads, expected) << "round " << round << " chunk " << chunk;
+        }
+    }
+}
+
+TEST(GzipSource, TruncatedOrDamagedArchivesEndWithAReadError) {
+    const std::string text = "line one\nline two\nline three\n";
+    const std::string archive = gzipMember(text);
+    // Cut short: what could be inflated is read, then the error.
+    const Inflated cut = readLog(archive.substr(0, archive.size() - 4), 5);
+    EXPECT_TRUE(cut.error);
+    EXPECT_EQ(cut.why, "unexpected end of compressed data");
+    const Inflated header = readLog(archive.substr(0, 10), 64);
+    EXPECT_TRUE(header.error);
+    EXPECT_TRUE(header.reads.empty());
+    // A damaged byte in the data, and garbage after a whole member.
+    std::string damaged = archive;
+    damaged[12] = static_cast<char>(damaged[12] ^ 0x55);
+    EXPECT_TRUE(readLog(damaged, 64).error);
+    const Inflated trailing = readLog(archive + "not gzip", 64);
+    EXPECT_TRUE(trailing.error);
+    EXPECT_EQ(trailing.reads,
+              (std::vector<std::string>{"line one\n", "line two\n", "line three\n"}));
+}
+
+TEST(GzipSource, OtherBytesPassUnchanged) {
+    for (const std::string& plain :
+         {std::string(""), std::string("\x1f"), std::string("\x1f\x8b"),
+          std::string("\x1f\x8b\x09 not deflate\n"), std::string("plain text\nlog\n")}) {
+        const Inflated got = readLog(plain, 1);
+        EXPECT_FALSE(got.error);
+        EXPECT_EQ(got.reads, test::referenceReads(plain, kLogReadMax)) << plain;
+    }
+}
+
+} // namespace
+} // namespace qv

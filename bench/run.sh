@@ -172,7 +172,8 @@ peak_memory() { # log path
   local log="$1"
   for i in "${!mode_names[@]}"; do
     local cmd; cmd="$(mode_cmd "$i" "$log" "$qv" "$work/run/out.txt")"
-    local kb; kb=$(cd "$work/run" && /usr/bin/time -v sh -c "exec $cmd" 2>&1 >/dev/null |
+    # A run may exit non-zero (3: a breached /limit); the memory figure stands.
+    local kb; kb=$(cd "$work/run" && { /usr/bin/time -v sh -c "exec $cmd" 2>&1 >/dev/null || true; } |
       awk -F': ' '/Maximum resident set size/ {print $2}')
     awk -v n="${mode_names[$i]}" -v kb="$kb" 'BEGIN { printf "  %-18s %6.1f MiB\n", n, kb / 1024 }'
   done

@@ -14,6 +14,22 @@ std::size_t FileSource::read(char* buffer, std::size_t size) {
     return n;
 }
 
+bool FileSource::peek(char* buffer, std::size_t size, std::size_t& got) {
+    const long at = std::ftell(file_);
+    if (at < 0 || std::fseek(file_, at, SEEK_SET) != 0)
+        return false; // not seekable: the bytes could not be given back
+    got = std::fread(buffer, 1, size, file_);
+    const bool back = std::fseek(file_, at, SEEK_SET) == 0;
+    std::clearerr(file_); // a read error shows again when the bytes are read
+    return back;
+}
+
+bool MemorySource::peek(char* buffer, std::size_t size, std::size_t& got) {
+    got = std::min({size, bytes_.size() - std::min(pos_, bytes_.size()), chunk_});
+    std::memcpy(buffer, bytes_.data() + pos_, got);
+    return true;
+}
+
 std::size_t MemorySource::read(char* buffer, std::size_t size) {
     const std::size_t limit = std::min(failAt_, bytes_.size());
     if (pos_ >= limit) {

@@ -20,6 +20,12 @@ class ByteSource {
     virtual bool failed() const = 0;
     /// Why the read failed, in the system's words.
     virtual std::string errorText() const { return "read error"; }
+    /// Copies up to `size` of the next bytes into `buffer` without taking
+    /// them, in `got`; false, with nothing taken, where the source cannot go
+    /// back (a pipe).
+    virtual bool peek(char* /*buffer*/, std::size_t /*size*/, std::size_t& /*got*/) {
+        return false;
+    }
 };
 
 /// An open stdio file (binary mode); not owned, not closed.
@@ -29,6 +35,7 @@ class FileSource final : public ByteSource {
     std::size_t read(char* buffer, std::size_t size) override;
     bool failed() const override { return std::ferror(file_) != 0; }
     std::string errorText() const override { return error_; }
+    bool peek(char* buffer, std::size_t size, std::size_t& got) override;
 
   private:
     std::FILE* file_;
@@ -45,6 +52,7 @@ class MemorySource final : public ByteSource {
     std::size_t read(char* buffer, std::size_t size) override;
     bool failed() const override { return failed_; }
     std::string errorText() const override { return "Input/output error"; }
+    bool peek(char* buffer, std::size_t size, std::size_t& got) override;
 
   private:
     std::string_view bytes_;

@@ -40,6 +40,14 @@ class PrefixedSource final : public ByteSource {
 std::unique_ptr<ByteSource> openLogSource(ByteSource& file) {
     char head[3];
     std::size_t have = 0;
+    // Looked at in place where the source can go back, so that the reads
+    // that follow start where the file does (a read at an odd offset makes
+    // every later copy out of the page cache a slower, misaligned one).
+    if (file.peek(head, sizeof head, have)) {
+        if (isGzip({head, have}))
+            return std::make_unique<GzipSource>(file, std::string_view());
+        return std::make_unique<PrefixedSource>(file, std::string_view());
+    }
     while (have < sizeof head) {
         const std::size_t n = file.read(head + have, sizeof head - have);
         if (n == 0)

@@ -25,7 +25,7 @@ bool FileSource::peek(char* buffer, std::size_t size, std::size_t& got) {
 }
 
 bool MemorySource::peek(char* buffer, std::size_t size, std::size_t& got) {
-    got = std::min({size, bytes_.size() - std::min(pos_, bytes_.size()), chunk_});
+    got = std::min(size, bytes_.size() - std::min(pos_, bytes_.size()));
     std::memcpy(buffer, bytes_.data() + pos_, got);
     return true;
 }

@@ -3,7 +3,7 @@
 namespace qv {
 
 std::FILE* openForRead(const char* path, std::string* whyNot) {
-    std::FILE* f = std::fopen(path, "rb");
+    std::FILE* f = openSharedForRead(path);
     if (!f) {
         if (whyNot)
             *whyNot = lastErrorText();

@@ -15,6 +15,11 @@ namespace qv {
 /// errno on POSIX, the system message on Windows. Call it right away.
 std::string lastErrorText();
 
+/// fopen(path, "rb"), except that on Windows the writer of the file may
+/// still rename or delete it while it is open, as on POSIX: a log that is
+/// followed for hours must not stop the automation from moving it.
+std::FILE* openSharedForRead(const char* path);
+
 /// Opens a file for reading in binary mode; the text-mode conversion is done
 /// by LineReader so that every platform reads the same lines. A directory
 /// counts as a file that cannot be opened. Returns nullptr on failure, with

@@ -11,6 +11,10 @@
 
 namespace qv {
 
+std::FILE* openSharedForRead(const char* path) {
+    return std::fopen(path, "rb");
+}
+
 std::string lastErrorText() {
     return std::strerror(errno);
 }

@@ -2,6 +2,7 @@
 #include "platform/platform.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
@@ -9,6 +10,23 @@
 #include <windows.h>
 
 namespace qv {
+
+std::FILE* openSharedForRead(const char* path) {
+    const HANDLE h = CreateFileA(path, GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr; // GetLastError() says why
+    const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(h), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    std::FILE* f = _fdopen(fd, "rb");
+    if (!f)
+        _close(fd);
+    return f;
+}
 
 std::string lastErrorText() {
     const int crtError = errno;

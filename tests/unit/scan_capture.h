@@ -15,16 +15,6 @@
 
 namespace qv::test {
 
-inline std::string contents(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    std::string bytes;
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
-        bytes.append(chunk, n);
-    return bytes;
-}
-
 struct ScanOutput {
     std::string console;
     std::string file;

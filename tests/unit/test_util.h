@@ -48,19 +48,24 @@ class TempInput {
     std::FILE* file_ = nullptr;
 };
 
+/// Everything written to `file` so far, from its start.
+inline std::string contents(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string bytes;
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+        bytes.append(chunk, n);
+    return bytes;
+}
+
 /// Everything written to a console, kept in a temporary file.
 class ConsoleCapture {
   public:
     Console& console() { return console_; }
     std::string text() {
         console_.flush();
-        std::FILE* file = file_.get();
-        std::rewind(file);
-        std::string bytes;
-        char chunk[4096];
-        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
-            bytes.append(chunk, n);
-        return bytes;
+        return contents(file_.get());
     }
 
   private:

@@ -48,7 +48,8 @@ function(quorvex_install_unix_files)
   install(TARGETS quorvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   # The README shows this picture.
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/chart.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/chart.png ${PROJECT_SOURCE_DIR}/docs/chart-overnight.png
+          DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
   quorvex_write_copyright(${QUORVEX_PACKAGE_FILES}/copyright)
   install(FILES ${QUORVEX_PACKAGE_FILES}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -84,7 +85,8 @@ if(WIN32)
     install(FILES ${QUORVEX_PACKAGE_FILES}/${target} DESTINATION .)
   endforeach()
   # The README shows this picture.
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/chart.png DESTINATION docs)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/chart.png ${PROJECT_SOURCE_DIR}/docs/chart-overnight.png
+          DESTINATION docs)
 else()
   quorvex_install_unix_files()
 endif()

@@ -26,7 +26,8 @@ bool FileSource::peek(char* buffer, std::size_t size, std::size_t& got) {
 
 bool MemorySource::peek(char* buffer, std::size_t size, std::size_t& got) {
     got = std::min(size, bytes_.size() - std::min(pos_, bytes_.size()));
-    std::memcpy(buffer, bytes_.data() + pos_, got);
+    if (got > 0) // an empty view may hold no pointer at all
+        std::memcpy(buffer, bytes_.data() + pos_, got);
     return true;
 }
 

@@ -72,7 +72,8 @@ GzipSource::GzipSource(ByteSource& compressed, std::string_view head)
         fail("cannot start inflating");
         return;
     }
-    std::memcpy(input_.get(), head.data(), head.size());
+    if (!head.empty()) // a view of nothing may hold no pointer at all
+        std::memcpy(input_.get(), head.data(), head.size());
     z.next_in = reinterpret_cast<Bytef*>(input_.get());
     z.avail_in = static_cast<uInt>(head.size());
 }

@@ -51,6 +51,7 @@ struct Options {
 };
 
 constexpr int kSkipped = 77; // CTest's SKIP_RETURN_CODE for these tests
+constexpr int kNothingPrinted = 3;
 constexpr const char* kTmp = "@TMP@";
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -345,25 +346,9 @@ bool checkCase(const Options& options, const fs::path& work, const RunOutput& ru
     return checkFiles(options, work, compressed) && ok;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    Options options;
-    if (!parseOptions(argc, argv, options)) {
-        std::cerr << "usage: golden_runner --binary PATH --case DIR [--launcher CMD] [--update]"
-                     " [--crlf-stdout] [--windows] [--gzip-logs] [--ignore-stderr]\n";
-        return 2;
-    }
-    bool skip = false;
-    if (!checkPlatformFiles(options, skip))
-        return 1;
-    if (skip)
-        return kSkipped;
-    const std::vector<std::string> skipIf = readLines(options.caseDir / "skip-if-exists");
-    if (skipIf.size() >= 2 && fs::exists(fs::symlink_status(skipIf[0]))) {
-        std::cout << "skipped while " << skipIf[0] << " exists: " << skipIf[1] << "\n";
-        return kSkipped;
-    }
+// One run of the case in a fresh working directory: 0 when everything
+// matches, kNothingPrinted when it failed with no output at all, else 1.
+int runCase(const Options& options) {
     char pattern[] = "/tmp/qvg.XXXXXX";
     if (!mkdtemp(pattern)) {
         std::perror("mkdtemp");
@@ -388,5 +373,39 @@ int main(int argc, char** argv) {
     const bool ok = options.update ? updateCase(options, work, run) == 0
                                    : checkCase(options, work, run, compressed);
     fs::remove_all(root);
-    return ok ? 0 : 1;
+    if (ok)
+        return 0;
+    std::cerr << "--- actual stderr (exit " << run.exitCode << ") ---\n"
+              << run.stderrText << "\n----------------\n";
+    return run.stdoutText.empty() ? kNothingPrinted : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parseOptions(argc, argv, options)) {
+        std::cerr << "usage: golden_runner --binary PATH --case DIR [--launcher CMD] [--update]"
+                     " [--crlf-stdout] [--windows] [--gzip-logs] [--ignore-stderr]\n";
+        return 2;
+    }
+    bool skip = false;
+    if (!checkPlatformFiles(options, skip))
+        return 1;
+    if (skip)
+        return kSkipped;
+    const std::vector<std::string> skipIf = readLines(options.caseDir / "skip-if-exists");
+    if (skipIf.size() >= 2 && fs::exists(fs::symlink_status(skipIf[0]))) {
+        std::cout << "skipped while " << skipIf[0] << " exists: " << skipIf[1] << "\n";
+        return kSkipped;
+    }
+    int result = runCase(options);
+    // An emulator (Wine) now and then fails to start the program at all; one
+    // more attempt tells that apart from a real fault, which repeats.
+    if (result == kNothingPrinted && !options.launcher.empty()) {
+        std::cerr << "the run under " << options.launcher
+                  << " printed nothing; running the case once more\n";
+        result = runCase(options);
+    }
+    return result == 0 ? 0 : 1;
 }

@@ -192,14 +192,7 @@ void Program::echoSettings() {
 // A failed write to the output file ends the run with "Error writing" and
 // exit code 1 rather than a false success.
 void Program::closeOutputFile() {
-    if (!outputFile_)
-        return;
-    const bool ok = outputFile_->close();
-    const std::string name = outputFile_->path();
-    const std::string reason = outputFile_->errorText();
-    outputFile_.reset();
-    if (!ok)
-        fatal(console_, reason, "Error writing %s\n", name.c_str());
+    closeOrFail(outputFile_, console_);
 }
 
 // What the report alone would not tell: settings that make a run report

@@ -4,22 +4,6 @@
 
 namespace qv {
 
-namespace {
-
-// A file that could not be written fully must not pass for a success.
-template <typename SideFile> void closeOrFail(std::unique_ptr<SideFile>& file, Console& console) {
-    if (!file)
-        return;
-    const bool ok = file->close();
-    const std::string path = file->path();
-    const std::string reason = file->errorText();
-    file.reset();
-    if (!ok)
-        fatal(console, reason, "Error writing %s\n", path.c_str());
-}
-
-} // namespace
-
 // Two names for one file would truncate the log or interleave two writers.
 void SideOutputs::refuseSameFile(const char* what, const std::string& path, const char* otherName,
                                  const char* other) {

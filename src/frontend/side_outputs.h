@@ -12,8 +12,22 @@
 #include "transitions/group_log.h"
 
 #include <memory>
+#include <string>
 
 namespace qv {
+
+/// Closes and drops `file`, if open. A file that could not be written fully
+/// must not pass for a success: that ends the run with "Error writing".
+template <typename File> void closeOrFail(std::unique_ptr<File>& file, Console& console) {
+    if (!file)
+        return;
+    const bool ok = file->close();
+    const std::string path = file->path();
+    const std::string reason = file->errorText();
+    file.reset();
+    if (!ok)
+        fatal(console, reason, "Error writing %s\n", path.c_str());
+}
 
 class SideOutputs {
   public:

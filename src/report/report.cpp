@@ -42,6 +42,10 @@ void appendPrintf(std::string& into, const char* fmt, ...) {
     va_end(args);
 }
 
+void appendPrintfV(std::string& into, const char* fmt, std::va_list args) {
+    vappend(into, fmt, args);
+}
+
 void bufferStandardOutput() {
     // glibc ignores the size when no buffer is given, and writes 4 KiB at a
     // time; a report of many megabytes wants fewer, bigger writes.

@@ -5,6 +5,7 @@
 
 #include "platform/text_writer.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -22,6 +23,7 @@ namespace qv {
 
 /// Appends printf-style text to `into`.
 void appendPrintf(std::string& into, const char* fmt, ...) QV_PRINTF(2, 3);
+void appendPrintfV(std::string& into, const char* fmt, std::va_list args);
 
 /// Gives standard output a real buffer of its own unless it is a terminal.
 void bufferStandardOutput();

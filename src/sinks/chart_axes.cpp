@@ -43,7 +43,7 @@ void appendValueAxis(std::string& out, PanelText& text, const PlotFrame& f) {
     for (double v = a.lo; v <= a.hi + a.step / 2; v += a.step) {
         const bool zero = std::fabs(v) < a.step / 2;
         const double y = f.y(v * 2);
-        appendFormat(out, "<path d=\"M%.0f %.1fH%.0f\" stroke=\"%s\"/>\n", kPlotLeft, y, kHistRight,
+        appendPrintf(out, "<path d=\"M%.0f %.1fH%.0f\" stroke=\"%s\"/>\n", kPlotLeft, y, kHistRight,
                      zero ? "#888" : "#e4e4e4");
         text.put(kPlotLeft - 6, y + 4, kFont, Anchor::End, compactDecimal(zero ? 0.0 : v),
                  " class=\"delay-tick\"");
@@ -60,7 +60,7 @@ void appendTimeAxis(std::string& out, PanelText& text, const ChartFile& file, co
         for (std::int64_t clock = f.start - floorTo(f.start - first, step); clock <= last;
              clock += step) {
             const double x = f.x(clock + span.shift);
-            appendFormat(out, "<path d=\"M%.1f %.0fV%.0f\" stroke=\"#e4e4e4\"/>\n", x, f.top,
+            appendPrintf(out, "<path d=\"M%.1f %.0fV%.0f\" stroke=\"#e4e4e4\"/>\n", x, f.top,
                          f.bottom() + 4);
             text.tryPut(x, f.bottom() + 18, kFont, Anchor::Middle,
                         clockLabel(clock, f.scales.seconds), " class=\"time-tick\"");
@@ -69,7 +69,7 @@ void appendTimeAxis(std::string& out, PanelText& text, const ChartFile& file, co
     text.put(kPlotLeft, f.bottom() + 36, kFont, Anchor::Start,
              f.scales.seconds ? "time of the opening line, in log order (hh:mm:ss)"
                               : "time of the opening line, in log order (hh:mm)");
-    appendFormat(out,
+    appendPrintf(out,
                  "<rect x=\"%.0f\" y=\"%.0f\" width=\"%d\" height=\"%.0f\" fill=\"none\" "
                  "stroke=\"#888\"/>\n",
                  kPlotLeft, f.top, kPlotColumns, kPlotHeight);
@@ -81,7 +81,7 @@ namespace {
 void appendMark(std::string& out, PanelText& text, const PlotFrame& f, double x, const char* kind,
                 const std::string& label) {
     const bool day = std::string_view(kind) == "day-change";
-    appendFormat(
+    appendPrintf(
         out, "<path class=\"%s\" d=\"M%.1f %.0fV%.0f\" stroke=\"#333\" stroke-width=\"1.5\"%s/>\n",
         kind, x, f.top, f.bottom(), day ? " stroke-dasharray=\"4 3\"" : "");
     const bool right = x + 3 + textWidth(label, kSmallFont) <= kPlotRight;

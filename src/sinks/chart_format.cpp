@@ -6,35 +6,11 @@
 
 namespace qv {
 
-namespace {
-
-void appendVFormat(std::string& out, const char* fmt, std::va_list args) {
-    std::va_list copy;
-    va_copy(copy, args);
-    const int n = std::vsnprintf(nullptr, 0, fmt, copy);
-    va_end(copy);
-    if (n <= 0)
-        return;
-    const std::size_t old = out.size();
-    out.resize(old + static_cast<std::size_t>(n) + 1);
-    std::vsnprintf(out.data() + old, static_cast<std::size_t>(n) + 1, fmt, args);
-    out.resize(old + static_cast<std::size_t>(n));
-}
-
-} // namespace
-
-void appendFormat(std::string& out, const char* fmt, ...) {
-    std::va_list args;
-    va_start(args, fmt);
-    appendVFormat(out, fmt, args);
-    va_end(args);
-}
-
 std::string textf(const char* fmt, ...) {
     std::string out;
     std::va_list args;
     va_start(args, fmt);
-    appendVFormat(out, fmt, args);
+    appendPrintfV(out, fmt, args);
     va_end(args);
     return out;
 }

@@ -2,6 +2,8 @@
 // compact numbers, estimated text widths and XML-safe text.
 #pragma once
 
+#include "report/report.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -65,18 +67,8 @@ std::vector<std::string> wrapText(std::string_view text, double width, double fo
 /// `text` cut in the middle, with "...", to at most `maxChars` code points.
 std::string elideMiddle(std::string_view text, std::size_t maxChars);
 
-#if defined(__MINGW32__)
-// libstdc++ selects MinGW's C99 printf family there, not the system C runtime's.
-#define QV_CHART_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
-#elif defined(__GNUC__)
-#define QV_CHART_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
-#else
-#define QV_CHART_PRINTF(fmt, args)
-#endif
-
-/// printf-style appending and formatting for the SVG text.
-void appendFormat(std::string& out, const char* fmt, ...) QV_CHART_PRINTF(2, 3);
-std::string textf(const char* fmt, ...) QV_CHART_PRINTF(1, 2);
+/// printf-style formatting for the SVG text (appendPrintf appends).
+std::string textf(const char* fmt, ...) QV_PRINTF(1, 2);
 
 /// A coordinate or value with at most one decimal, without a trailing ".0".
 void appendDecimal(std::string& out, double value);

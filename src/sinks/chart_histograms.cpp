@@ -42,17 +42,17 @@ void appendHistogram(std::string& out, PanelText& text, const std::int32_t* coun
                      const Bins& bins, const PlotFrame& f) {
     const std::int32_t peak = std::max(1, *std::max_element(counts, counts + bins.count));
     const double left = kHistLeft + d * (kHistWidth + kHistGap);
-    appendFormat(out, "<path fill=\"%s\" fill-opacity=\"0.85\" d=\"", kColours[d]);
+    appendPrintf(out, "<path fill=\"%s\" fill-opacity=\"0.85\" d=\"", kColours[d]);
     for (int b = 0; b < bins.count; ++b) {
         if (counts[b] == 0)
             continue;
         const double top = f.yClamped(bins.edge(b, 1));
         const double bottom = f.yClamped(bins.edge(b, -1));
-        appendFormat(out, "M%.0f %.1fh%.1fV%.1fH%.0fz", left, top,
+        appendPrintf(out, "M%.0f %.1fh%.1fV%.1fH%.0fz", left, top,
                      std::max(0.5, kHistWidth * counts[b] / peak), bottom, left);
     }
     out += "\"/>\n";
-    appendFormat(out, "<path d=\"M%.0f %.0fV%.0f\" stroke=\"#888\"/>\n", left, f.top, f.bottom());
+    appendPrintf(out, "<path d=\"M%.0f %.0fV%.0f\" stroke=\"#888\"/>\n", left, f.top, f.bottom());
     text.put(left, f.bottom() + 18, kSmallFont, Anchor::Start, kNames[d],
              textf(" fill=\"%s\"", kColours[d]));
     text.put(left, f.bottom() + 33, kSmallFont, Anchor::Start, "peak " + compactNumber(peak));

@@ -19,7 +19,7 @@ void appendGlyph(std::string& out, const LegendItem& item, double x, double y) {
     case Glyph::Delay:
     case Glyph::Summary: {
         const char* colour = item.glyph == Glyph::Delay ? kColours[item.delay] : "#666";
-        appendFormat(out,
+        appendPrintf(out,
                      "<path d=\"M%.1f %.1fv12\" stroke=\"%s\" stroke-opacity=\"0.5\"/>"
                      "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.0f\" height=\"7\" fill=\"%s\" "
                      "fill-opacity=\"0.3\"/><path d=\"M%.1f %.1fh%.0f\" stroke=\"%s\" "
@@ -29,27 +29,27 @@ void appendGlyph(std::string& out, const LegendItem& item, double x, double y) {
         break;
     }
     case Glyph::Average:
-        appendFormat(out,
+        appendPrintf(out,
                      "<path d=\"M%.1f %.1fh%.0f\" stroke=\"#555\" stroke-width=\"2\" "
                      "stroke-dasharray=\"2 3\"/>\n",
                      x, mid, kGlyphWidth);
         break;
     case Glyph::Limit:
-        appendFormat(out,
+        appendPrintf(out,
                      "<path d=\"M%.1f %.1fh%.0f\" stroke=\"#555\" stroke-width=\"1.5\" "
                      "stroke-dasharray=\"8 4\"/>\n",
                      x, mid, kGlyphWidth);
         break;
     case Glyph::Breach:
-        appendFormat(out, "<path fill=\"#b2182b\" d=\"M%.1f %.1fl4 4 -4 4 -4 -4z\"/>\n",
+        appendPrintf(out, "<path fill=\"#b2182b\" d=\"M%.1f %.1fl4 4 -4 4 -4 -4z\"/>\n",
                      x + kGlyphWidth / 2, mid - 4);
         break;
     case Glyph::Reported:
-        appendFormat(out, "<path stroke=\"#000\" d=\"M%.1f %.1fv8\"/>\n", x + kGlyphWidth / 2,
+        appendPrintf(out, "<path stroke=\"#000\" d=\"M%.1f %.1fv8\"/>\n", x + kGlyphWidth / 2,
                      mid - 4);
         break;
     case Glyph::Beyond:
-        appendFormat(out, "<path fill=\"#555\" d=\"M%.1f %.1fl-3.5 6h7z\"/>\n", x + kGlyphWidth / 2,
+        appendPrintf(out, "<path fill=\"#555\" d=\"M%.1f %.1fl-3.5 6h7z\"/>\n", x + kGlyphWidth / 2,
                      mid - 3);
         break;
     }

@@ -192,7 +192,7 @@ int appendFootnote(PanelText& text, const std::string& note, double y) {
 }
 
 int appendEmptyPanel(std::string& out, PanelText& text, const std::string& message) {
-    appendFormat(out,
+    appendPrintf(out,
                  "<rect x=\"%.0f\" y=\"34\" width=\"%d\" height=\"60\" fill=\"#f6f6f6\" "
                  "stroke=\"#888\"/>\n",
                  kPlotLeft, kPlotColumns);

@@ -48,9 +48,9 @@ class Path {
         at = to;
     }
     void number(long tenths) {
-        appendFormat(out_, "%s%ld", tenths < 0 ? "-" : "", std::labs(tenths) / 10);
+        appendPrintf(out_, "%s%ld", tenths < 0 ? "-" : "", std::labs(tenths) / 10);
         if (std::labs(tenths) % 10 != 0)
-            appendFormat(out_, ".%ld", std::labs(tenths) % 10);
+            appendPrintf(out_, ".%ld", std::labs(tenths) % 10);
     }
 
     std::string& out_;

@@ -30,9 +30,9 @@ bool PanelText::fits(const Box& b) const {
 void PanelText::put(double x, double y, double size, Anchor anchor, std::string_view text,
                     std::string_view attributes) {
     boxes_.push_back(box(x, y, size, anchor, text));
-    appendFormat(out_, "<text x=\"%.1f\" y=\"%.1f\"", x, y);
+    appendPrintf(out_, "<text x=\"%.1f\" y=\"%.1f\"", x, y);
     if (size != kFont)
-        appendFormat(out_, " font-size=\"%g\"", size);
+        appendPrintf(out_, " font-size=\"%g\"", size);
     if (anchor != Anchor::Start)
         out_ += anchor == Anchor::Middle ? " text-anchor=\"middle\"" : " text-anchor=\"end\"";
     out_ += attributes;
@@ -47,7 +47,7 @@ bool PanelText::tryPut(double x, double y, double size, Anchor anchor, std::stri
     if (!fits(b))
         return false;
     if (backdrop)
-        appendFormat(out_,
+        appendPrintf(out_,
                      "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#fff\" "
                      "fill-opacity=\"0.75\"/>\n",
                      b.x0 - 1, b.y0, b.x1 - b.x0 + 2, b.y1 - b.y0);

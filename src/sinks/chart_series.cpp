@@ -29,7 +29,7 @@ std::pair<double, double> runEdges(const ColumnRun& run, const PlotFrame& f) {
 // so that the band keeps one tint.
 void appendWhiskers(std::string& out, const std::vector<Column>& columns, int d,
                     const PlotFrame& f) {
-    appendFormat(out, "<path class=\"whiskers\" stroke=\"%s\" stroke-opacity=\"0.5\" d=\"",
+    appendPrintf(out, "<path class=\"whiskers\" stroke=\"%s\" stroke-opacity=\"0.5\" d=\"",
                  kColours[d]);
     Path path(out);
     const auto whisker = [&path, &f](double x, std::int32_t from, std::int32_t to) {
@@ -87,7 +87,7 @@ void appendMedian(Path& path, const std::vector<Column>& columns, const ColumnRu
 }
 
 void appendDots(std::string& out, const std::vector<Column>& columns, int d, const PlotFrame& f) {
-    appendFormat(out,
+    appendPrintf(out,
                  "<path class=\"dots\" stroke=\"%s\" stroke-width=\"5\" stroke-linecap=\"round\" "
                  "stroke-opacity=\"0.85\" d=\"",
                  kColours[d]);
@@ -142,7 +142,7 @@ void appendSeries(std::string& out, const std::vector<Column>& columns,
     for (int d = 0; d < kDelayCount; ++d)
         appendWhiskers(out, columns, d, f);
     for (int d = 0; d < kDelayCount; ++d) {
-        appendFormat(out, "<path class=\"bands\" fill=\"%s\" fill-opacity=\"0.3\" d=\"",
+        appendPrintf(out, "<path class=\"bands\" fill=\"%s\" fill-opacity=\"0.3\" d=\"",
                      kColours[d]);
         Path path(out);
         for (const ColumnRun& run : runs)
@@ -150,7 +150,7 @@ void appendSeries(std::string& out, const std::vector<Column>& columns,
         out += "\"/>\n";
     }
     for (int d = 0; d < kDelayCount; ++d) {
-        appendFormat(
+        appendPrintf(
             out, "<path class=\"medians\" fill=\"none\" stroke=\"%s\" stroke-width=\"1.5\" d=\"",
             kColours[d]);
         Path path(out);
@@ -179,7 +179,7 @@ void appendBeyondMarkers(std::string& out, const std::vector<Column>& columns, c
             }
         }
         if (!marks.empty())
-            appendFormat(out,
+            appendPrintf(out,
                          "<path class=\"beyond\" fill=\"%s\" stroke=\"#fff\" stroke-width=\"0.5\" "
                          "d=\"%s\"/>\n",
                          kColours[d], marks.c_str());
@@ -192,7 +192,7 @@ void appendAverages(std::string& out, const double (&averages)[kDelayCount],
         const double y = f.y(averages[d]);
         if (y < f.top || y > f.bottom())
             continue;
-        appendFormat(out,
+        appendPrintf(out,
                      "<path class=\"averages\" stroke=\"%s\" stroke-width=\"2\" "
                      "stroke-dasharray=\"2 3\" d=\"",
                      kColours[d]);
@@ -231,7 +231,7 @@ void appendLimits(std::string& out, PanelText& text, const ChartOptions& options
         if (!options.limits[d])
             continue;
         const double y = f.y(static_cast<double>(*options.limits[d]));
-        appendFormat(
+        appendPrintf(
             out,
             "<path class=\"limit\" d=\"M%.0f %.1fH%.0f\" stroke=\"%s\" stroke-width=\"1.5\" "
             "stroke-dasharray=\"8 4\"/>\n",

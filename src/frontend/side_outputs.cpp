@@ -81,6 +81,8 @@ bool SideOutputs::isSideOutput(const char* path) const {
 void SideOutputs::flush() {
     if (csv_)
         csv_->flush();
+    if (hours_)
+        hours_->flush();
 }
 
 void SideOutputs::finish() {

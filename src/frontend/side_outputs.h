@@ -45,7 +45,8 @@ class SideOutputs {
     /// True when `path` is a side output, which a pattern run skips.
     bool isSideOutput(const char* path) const;
 
-    /// Writes the CSV rows so far out to the file (the chart waits for the end).
+    /// Writes the CSV and hourly rows so far out to their files (the chart
+    /// waits for the end).
     void flush();
 
     /// End of a normal run: closes the CSV and the hourly statistics and

@@ -22,6 +22,8 @@ class HourlyStats final : public TransitionObserver {
 
     bool isOpen() const { return file_.isOpen(); }
     const std::string& path() const { return file_.path(); }
+    /// Puts the rows so far on disk (a followed run waits long between files).
+    void flush() { file_.flush(); }
     /// False when any write, the flush or the close failed.
     bool close() { return file_.close(); }
     const std::string& errorText() const { return file_.errorText(); }

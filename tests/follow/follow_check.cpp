@@ -421,6 +421,27 @@ bool startAgain(const Options& o, const Dirs& d, const std::string& sample, bool
            sameAsTwoFiles(o, d);
 }
 
+std::string hoursFile(const std::vector<std::string>& args) {
+    for (std::size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == "/hours")
+            return args[i + 1];
+    return {};
+}
+
+// A file's hourly rows must be on disk once the run has moved on to the next
+// file, not only when it ends: a followed run may last for days.
+bool finishedFileOnDisk(const fs::path& folder, const std::string& hours, const std::string& name) {
+    if (hours.empty())
+        return true;
+    const auto until = std::chrono::steady_clock::now() + 20s;
+    while (readFile(folder / hours).find("\n" + name + ",") == std::string::npos) {
+        if (std::chrono::steady_clock::now() > until)
+            return fail("the hourly rows of " + name + " are not on disk while following on");
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
 // /multi: the newest match is followed; a newer one takes over at "midnight".
 bool newer(const Options& o, const Dirs& d, const std::string& sample) {
     const std::size_t cut = lineEndAfter(sample, 0.5);
@@ -439,6 +460,8 @@ bool newer(const Options& o, const Dirs& d, const std::string& sample) {
     writer.write(d.follow / "day1.log", std::string_view(day1).substr(2000));
     std::this_thread::sleep_for(600ms); // day1.log read to its end
     writer.write(d.follow / "day2.log", day2);
+    if (!finishedFileOnDisk(d.follow, hoursFile(o.args), "day1.log"))
+        return false;
     const int followed = stop(run);
     writeFile(d.once / "day1.log", day1);
     writeFile(d.once / "day2.log", day2);

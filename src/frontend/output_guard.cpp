@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -29,7 +30,48 @@ void refuseIfLinked(const std::string& match, const Written& written, Console& c
     fatal(console, reason, "%s file %s is the log file\n", written.what, written.path.c_str());
 }
 
+// The run's files in the order they are opened; an empty path is not written.
+std::vector<Written> writtenFiles(const RunSettings& settings) {
+    const bool sides = settings.analyzeMode == AnalyzeMode::RouterTakes;
+    return {
+        {"Output", settings.outputFileEnabled ? settings.outfilename : ""},
+        {"CSV", sides && settings.csvEnabled ? settings.csvPath : ""},
+        {"Hours", sides && settings.hoursEnabled ? settings.hoursPath : ""},
+        {"Chart", sides && settings.plotEnabled ? settings.plotPath : ""},
+    };
+}
+
+const char* otherName(const Written& written) {
+    return written.what[0] == 'O' ? "output" : written.what[0] == 'C' ? "CSV" : "hours";
+}
+
+bool sameOutput(const std::string& a, const std::string& b) {
+    return fileIdOf(a.c_str()) == fileIdOf(b.c_str()) || sameSpelling(a, b);
+}
+
 } // namespace
+
+FileId logFileId(const char* logArgument) {
+    return std::string_view(logArgument) == "-" ? regularFileIdOf(stdin) : fileIdOf(logArgument);
+}
+
+void refuseClashingOutputs(const char* logArgument, const RunSettings& settings, Console& console) {
+    const std::vector<Written> written = writtenFiles(settings);
+    const bool standardInput = std::string_view(logArgument) == "-";
+    const FileId log = logFileId(logArgument);
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        const Written& w = written[i];
+        if (w.path.empty())
+            continue;
+        if (!settings.multiFile && (log == fileIdOf(w.path.c_str()) ||
+                                    (!standardInput && sameSpelling(w.path, logArgument))))
+            fatal(console, "", "%s file %s is the log file\n", w.what, w.path.c_str());
+        for (std::size_t j = 0; j < i; ++j)
+            if (!written[j].path.empty() && sameOutput(w.path, written[j].path))
+                fatal(console, "", "%s file %s is the %s file\n", w.what, w.path.c_str(),
+                      otherName(written[j]));
+    }
+}
 
 FileId standardOutputId(const Console& console) {
     return regularFileIdOf(console.stream());
@@ -37,22 +79,14 @@ FileId standardOutputId(const Console& console) {
 
 bool logIsStandardOutput(const char* logArgument, Console& console) {
     const FileId output = standardOutputId(console);
-    const bool standardInput = std::string_view(logArgument) == "-";
-    const FileId log = standardInput ? regularFileIdOf(stdin) : fileIdOf(logArgument);
-    if (!(log == output))
+    if (!(logFileId(logArgument) == output))
         return false;
     console.diagnose("log file %s is also standard output: not read", logArgument);
     return true;
 }
 
 void refuseLinkedOutputs(const char* pattern, const RunSettings& settings, Console& console) {
-    const bool sides = settings.analyzeMode == AnalyzeMode::RouterTakes;
-    const Written written[] = {
-        {"Output", settings.outputFileEnabled ? settings.outfilename : ""},
-        {"CSV", sides && settings.csvEnabled ? settings.csvPath : ""},
-        {"Chart", sides && settings.plotEnabled ? settings.plotPath : ""},
-        {"Hours", sides && settings.hoursEnabled ? settings.hoursPath : ""},
-    };
+    const std::vector<Written> written = writtenFiles(settings);
     std::string match;
     std::unique_ptr<FileSearch> search = findFirstFile(pattern, match);
     if (!search)

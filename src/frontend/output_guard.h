@@ -9,6 +9,9 @@
 
 namespace qv {
 
+/// The file a log argument names: standard input's file for "-".
+FileId logFileId(const char* logArgument);
+
 /// Standard output's file, when it is a regular file.
 FileId standardOutputId(const Console& console);
 
@@ -16,6 +19,11 @@ FileId standardOutputId(const Console& console);
 /// without end: true (after a diagnostic) when that is so. Nothing of the
 /// report may be written then.
 bool logIsStandardOutput(const char* logArgument, Console& console);
+
+/// The output file and the side outputs, each against the log (a single
+/// one) and against those before it, by identity or by spelling: a clash
+/// stops the run before any of them is created or truncated.
+void refuseClashingOutputs(const char* logArgument, const RunSettings& settings, Console& console);
 
 /// A pattern run skips a match that is the output file or a side output
 /// under its own name; a match that is one of them under another name (a

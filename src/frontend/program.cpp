@@ -89,7 +89,7 @@ class Program {
             code = exit.code;
             // Ended before the run was checked (a bad option value): what is
             // held must not reach a log that standard output writes into.
-            if (argc > 1 && fileIdOf(argv[1]) == standardOutputId(console_))
+            if (argc > 1 && logFileId(argv[1]) == standardOutputId(console_))
                 console_.discard();
             sideOutputs_.abandon();
             try {
@@ -222,6 +222,7 @@ bool Program::refused(const char* logArgument) {
         return true;
     }
     console_.release();
+    refuseClashingOutputs(logArgument, settings_, console_);
     if (settings_.multiFile)
         refuseLinkedOutputs(logArgument, settings_, console_);
     return false;

@@ -497,6 +497,32 @@ TEST(OwnOutput, StandardOutputIsNeverReadAsALog) {
     EXPECT_EQ(slurp("a.log"), "one\ntwo\n");
 }
 
+// A log read from standard input is the same file as an output named
+// after it: refused before that output truncates it, also when a bad option
+// ends the run early.
+TEST(OwnOutput, StandardInputsFileIsNeverAnOutput) {
+    ScratchDir dir;
+    spit("a.log", kTakesLog);
+    const std::vector<std::vector<std::string>> runs = {
+        {"-", "/on", "a.log", "/takes"},
+        {"-", "/csv", "./a.log"},
+        {"-", "/hours", "a.log"},
+        {"-", "/plot", "a.log"},
+    };
+    for (const std::vector<std::string>& args : runs) {
+        const ConfinedRun r = runConfined(args, "out.txt", "w", "a.log");
+        ASSERT_TRUE(r.finished);
+        EXPECT_EQ(r.code, 1) << args[1];
+        EXPECT_NE(r.errors.find("a.log is the log file"), std::string::npos) << r.errors;
+        EXPECT_EQ(slurp("a.log"), kTakesLog) << args[1];
+    }
+    const ConfinedRun r =
+        runConfined({"-", "/o", "/on", "o.txt", "/limit", "bogus"}, "a.log", "a", "a.log");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(slurp("a.log"), kTakesLog);
+}
+
 // Reading a FIFO waits for a writer that never comes.
 TEST(OwnOutput, PatternRunSkipsFifosAndDevices) {
     ScratchDir dir;

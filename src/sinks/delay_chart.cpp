@@ -68,9 +68,11 @@ std::string DelayChart::document() const {
         panels += textf("<g transform=\"translate(0 %d)\">\n", height);
         const std::span<const ChartPoint> points =
             std::span<const ChartPoint>(points_).subspan(file.begin, file.pointCount());
-        height += appendPanel(panels, file, points, scales, options_) + kPanelGap;
+        const int panelHeight = appendPanel(panels, file, points, scales, options_);
+        // The separator halfway into the gap, in the panel's own coordinates.
         panels += textf("<path d=\"M0 %dH%d\" stroke=\"#bbb\"/>\n</g>\n",
-                        height - kPanelGap / 2 - kTopMargin, kChartWidth);
+                        panelHeight + kPanelGap / 2, kChartWidth);
+        height += panelHeight + kPanelGap;
     }
     height = std::max(height, 48);
     std::string svg = textf("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <numeric>
 #include <random>
+#include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -658,6 +659,32 @@ TEST(DelayChart, LimitsDrawLinesLabelsAndBreachesAndNothingWithout) {
     EXPECT_TRUE(pathsOfClass(without, "limit").empty());
     EXPECT_TRUE(pathsOfClass(without, "breaches").empty());
     EXPECT_FALSE(contains(without, "limit"));
+}
+
+// Each panel's grey rule lies in the gap below it, above the next panel.
+TEST(DelayChart, EveryPanelIsFollowedByItsSeparator) {
+    DelayChart chart;
+    for (int k = 0; k < 4; ++k)
+        addDay(chart, "day" + std::to_string(k) + ".log", k * kHour, 60, 50 + 40 * k,
+               static_cast<unsigned>(k));
+    const std::string svg = chart.document();
+    const std::regex panel("<g transform=\"translate\\(0 (\\d+)\\)\">");
+    const std::regex rule("<path d=\"M0 (\\d+)H\\d+\" stroke=\"#bbb\"/>\n</g>");
+    std::vector<int> tops, rules;
+    for (std::sregex_iterator m(svg.begin(), svg.end(), panel), end; m != end; ++m)
+        tops.push_back(std::stoi((*m)[1]));
+    for (std::sregex_iterator m(svg.begin(), svg.end(), rule), end; m != end; ++m)
+        rules.push_back(std::stoi((*m)[1]));
+    std::smatch height;
+    ASSERT_TRUE(std::regex_search(svg, height, std::regex("height=\"(\\d+)\"")));
+    ASSERT_EQ(tops.size(), 4u);
+    ASSERT_EQ(rules.size(), 4u);
+    tops.push_back(std::stoi(height[1]));
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        const int at = tops[i] + rules[i]; // the rule is drawn inside its panel's group
+        EXPECT_GT(at, tops[i] + 100) << "panel " << i;
+        EXPECT_LT(at, tops[i + 1]) << "panel " << i;
+    }
 }
 
 // ---- text

@@ -15,6 +15,10 @@ std::size_t FileSource::read(char* buffer, std::size_t size) {
 }
 
 bool FileSource::peek(char* buffer, std::size_t size, std::size_t& got) {
+    // Only a regular file can give bytes back: on Windows a seek on a pipe or
+    // console may report success after the bytes are gone.
+    if (regularFileSize(file_) < 0)
+        return false;
     const long at = std::ftell(file_);
     if (at < 0 || std::fseek(file_, at, SEEK_SET) != 0)
         return false; // not seekable: the bytes could not be given back

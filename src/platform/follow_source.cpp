@@ -52,7 +52,10 @@ void FollowSource::waitForEnd() {
 // this file has ended. A path that names nothing is not an end: the file
 // may be in the middle of being replaced, and the open one is still there.
 bool FollowSource::ended() {
-    if (regularFileSize(stream_) < offset_) {
+    // A size that cannot be had now (a network drive away for a moment) is
+    // no truncation: the next look may see it again.
+    const std::int64_t size = regularFileSize(stream_);
+    if (size >= 0 && size < offset_) {
         end_ = FollowEnd::Truncated;
         limit_ = offset_;
         return true;

@@ -43,6 +43,11 @@ class FollowSource final : public ByteSource {
     std::size_t read(char* buffer, std::size_t size) override;
     bool failed() const override { return file_.failed(); }
     std::string errorText() const override { return file_.errorText(); }
+    /// The file's first bytes, given back: no wait for a third byte of a log
+    /// that holds only a short first line.
+    bool peek(char* buffer, std::size_t size, std::size_t& got) override {
+        return file_.peek(buffer, size, got);
+    }
 
     /// For a scan that ended before the source did (at a Ctrl-Z): waits,
     /// reading nothing, until the follow ends.

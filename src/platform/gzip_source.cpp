@@ -105,28 +105,46 @@ bool GzipSource::refill() {
     return true;
 }
 
+// Zero bytes after a member are padding (tape blocks, some archivers), not
+// another member: a member starts with 1f 8b.
+bool GzipSource::startNextMember() {
+    z_stream& z = inflater_->stream;
+    while (z.avail_in > 0 && *z.next_in == 0) {
+        ++z.next_in;
+        --z.avail_in;
+    }
+    if (z.avail_in == 0)
+        return false;
+    inflateReset(&z);
+    betweenMembers_ = false;
+    return true;
+}
+
 std::size_t GzipSource::read(char* buffer, std::size_t size) {
     z_stream& z = inflater_->stream;
     z.next_out = reinterpret_cast<Bytef*>(buffer);
     z.avail_out = static_cast<uInt>(std::min<std::size_t>(size, UINT_MAX));
     const uInt wanted = z.avail_out;
     while (!ended_ && z.avail_out > 0) {
-        if (z.avail_in == 0 && !refill()) {
-            if (!ended_)
-                fail("unexpected end of compressed data");
-            break;
-        }
-        const int status = inflate(&z, Z_NO_FLUSH);
-        if (status == Z_STREAM_END) {
-            // Another member may follow: concatenated archives are one text.
-            if (z.avail_in == 0 && !refill()) {
+        if (z.avail_in == 0) {
+            // Text already inflated goes out before a wait for more input
+            // (a followed log may not grow for hours).
+            if (z.avail_out < wanted)
+                break;
+            if (!refill()) {
+                if (!ended_ && !betweenMembers_)
+                    fail("unexpected end of compressed data");
                 ended_ = true;
                 break;
             }
-            inflateReset(&z);
-        } else if (status != Z_OK && (status != Z_BUF_ERROR || z.avail_in > 0)) {
-            fail(z.msg ? z.msg : "corrupt compressed data");
         }
+        if (betweenMembers_ && !startNextMember())
+            continue;
+        const int status = inflate(&z, Z_NO_FLUSH);
+        if (status == Z_STREAM_END)
+            betweenMembers_ = true; // concatenated archives are one text
+        else if (status != Z_OK && (status != Z_BUF_ERROR || z.avail_in > 0))
+            fail(z.msg ? z.msg : "corrupt compressed data");
     }
     return wanted - z.avail_out;
 }

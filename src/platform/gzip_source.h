@@ -18,7 +18,7 @@ std::unique_ptr<ByteSource> openLogSource(ByteSource& file);
 
 /// The text inside a gzip archive whose first bytes, already taken from
 /// `compressed`, are `head`. A corrupt or truncated archive ends the text
-/// with a read error.
+/// with a read error; zero bytes after the last member are padding.
 class GzipSource final : public ByteSource {
   public:
     GzipSource(ByteSource& compressed, std::string_view head);
@@ -33,6 +33,7 @@ class GzipSource final : public ByteSource {
   private:
     struct Inflater;
     bool refill();
+    bool startNextMember();
     void fail(const char* why);
 
     ByteSource& compressed_;
@@ -40,6 +41,7 @@ class GzipSource final : public ByteSource {
     std::unique_ptr<char[]> input_;
     bool inputEnded_ = false;
     bool ended_ = false;
+    bool betweenMembers_ = false;
     std::string error_;
 };
 

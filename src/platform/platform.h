@@ -53,9 +53,6 @@ FileId fileIdOf(const char* path);
 /// terminal, pipe, device or closed stream.
 FileId regularFileIdOf(std::FILE* stream);
 
-/// True when `path` names (links followed) a FIFO, a socket or a device.
-bool isSpecialFile(const char* path);
-
 /// Opens the null device on each of the standard descriptors 0 to 2 that is
 /// closed, so that no file the program opens can take its place.
 void reopenClosedStandardStreams();

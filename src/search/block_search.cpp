@@ -184,8 +184,11 @@ bool setSearchPath(SearchPath path) {
 ReadFilter::ReadFilter(LineReader& reader, std::int64_t& lineCount)
     : reader_(reader), lineCount_(lineCount), kernels_(chosenKernels) {}
 
+// The kernels count reads from the first line ending of each 64-byte stretch
+// alone, which holds only while a read is at least that long.
 bool ReadFilter::searchable(const NeedleSet& needles) const {
-    return kernels_ && needles.searchable() && needles.maxLength() <= reader_.maxRead();
+    return kernels_ && reader_.maxRead() >= 64 && needles.searchable() &&
+           needles.maxLength() <= reader_.maxRead();
 }
 
 bool ReadFilter::next(std::string_view& line, const NeedleSet& needles) {

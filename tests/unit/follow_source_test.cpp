@@ -1,6 +1,7 @@
 // Following a file that grows, shrinks or is replaced, in one thread: the
 // hooks play the writer, acting each time the source is about to wait.
 #include "platform/follow_source.h"
+#include "platform/gzip_source.h"
 #include "search/line_reader.h"
 #include "support/reference_reader.h"
 
@@ -24,7 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Reads = std::vector<std::string>;
-
 
 void append(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
@@ -201,6 +201,28 @@ TEST_F(FollowFile, AfterCtrlZItOnlyWaits) {
     EXPECT_EQ(follow(hooks), (Reads{"a\n"}));
     EXPECT_EQ(end_, FollowEnd::Stopped);
     EXPECT_EQ(hooks.waits, 3);
+}
+
+// A log of one short line is reported before the first wait: telling a
+// compressed log from text takes no more bytes than the file holds.
+TEST_F(FollowFile, AShortFirstLineIsReadBeforeAnyWait) {
+    append(path_, "x\n");
+    file_ = openForRead(path_.string().c_str());
+    ASSERT_NE(file_, nullptr);
+    ScriptedHooks hooks;
+    Reads reads, atFirstWait;
+    hooks.onWait = [&] {
+        if (hooks.waits == 1)
+            atFirstWait = reads;
+        hooks.stop = true;
+    };
+    FollowSource follow(file_, path_.string(), hooks, 2);
+    const std::unique_ptr<ByteSource> source = openLogSource(follow);
+    LineReader reader(*source);
+    for (std::string_view line; reader.next(line);)
+        reads.emplace_back(line);
+    EXPECT_EQ(atFirstWait, (Reads{"x\n"}));
+    EXPECT_EQ(reads, (Reads{"x\n"}));
 }
 
 #ifdef __linux__

@@ -49,12 +49,6 @@ bool sameFile(const char* a, const char* b) {
     return fileIdOf(a) == fileIdOf(b);
 }
 
-bool isSpecialFile(const char* path) {
-    struct stat st {};
-    return stat(path, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) ||
-                                     S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode));
-}
-
 void reopenClosedStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)

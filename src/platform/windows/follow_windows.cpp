@@ -31,17 +31,20 @@ BOOL WINAPI onConsoleControl(DWORD type) {
 
 struct StopKeys::Saved {};
 
+// The event lives as long as the process: a handler already running on its
+// own thread when the keys are given up could otherwise signal a handle that
+// was closed, or reused for something else.
 StopKeys::StopKeys() {
     InterlockedExchange(&stopSignals.count, 0);
-    signalWakeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!signalWakeEvent)
+        signalWakeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    else
+        ResetEvent(signalWakeEvent);
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
 }
 
 StopKeys::~StopKeys() {
     SetConsoleCtrlHandler(onConsoleControl, FALSE);
-    if (signalWakeEvent)
-        CloseHandle(signalWakeEvent);
-    signalWakeEvent = nullptr;
 }
 
 bool StopKeys::requested() const {

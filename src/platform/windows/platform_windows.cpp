@@ -139,16 +139,6 @@ bool sameFile(const char* a, const char* b) {
     return fileIdOf(a) == fileIdOf(b);
 }
 
-bool isSpecialFile(const char* path) {
-    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    const DWORD type = GetFileType(h);
-    CloseHandle(h);
-    return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
-}
-
 void reopenClosedStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (_get_osfhandle(fd) != -1)

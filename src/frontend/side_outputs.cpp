@@ -35,12 +35,11 @@ void SideOutputs::openHours(const char* logArgument, const TextFileWriter* outpu
 }
 
 void SideOutputs::writeChart() {
-    TextFileWriter file(settings_.plotPath.c_str());
-    if (!file.isOpen())
-        fatal(console_, file.errorText(), "Error opening %s\n", settings_.plotPath.c_str());
-    chart_->write(file);
-    if (!file.close())
-        fatal(console_, file.errorText(), "Error writing %s\n", settings_.plotPath.c_str());
+    auto file = std::make_unique<TextFileWriter>(settings_.plotPath.c_str());
+    if (!file->isOpen())
+        fatal(console_, file->errorText(), "Error opening %s\n", settings_.plotPath.c_str());
+    chart_->write(*file);
+    closeOrFail(file, console_);
 }
 
 void SideOutputs::open(const char* logArgument, const TextFileWriter* outputFile) {

@@ -1,5 +1,7 @@
 #include "sinks/chart_columns.h"
 
+#include "sinks/numbers.h"
+
 #include <algorithm>
 
 namespace qv {
@@ -40,9 +42,7 @@ std::vector<std::uint32_t> byColumn(std::span<const ChartPoint> points, const Ch
 ColumnDelay columnDelay(std::span<std::int32_t> values) {
     std::sort(values.begin(), values.end());
     const auto at = [&values](int permille) {
-        const auto n = static_cast<std::int64_t>(values.size());
-        return values[static_cast<std::size_t>(
-            std::max<std::int64_t>(1, (permille * n + 999) / 1000) - 1)];
+        return values[nearestRankIndex(values.size(), permille)];
     };
     return {values.front(), at(50), at(500), at(950), values.back()};
 }

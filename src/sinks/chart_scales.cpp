@@ -1,5 +1,7 @@
 #include "sinks/chart_scales.h"
 
+#include "sinks/numbers.h"
+
 #include <algorithm>
 #include <iterator>
 
@@ -85,9 +87,8 @@ int ChartScales::bucket(std::int64_t start, std::int64_t time) const {
 }
 
 std::int32_t nearestRank(std::span<std::int32_t> values, int permille) {
-    const auto n = static_cast<std::int64_t>(values.size());
-    const std::int64_t rank = std::max<std::int64_t>(1, (permille * n + 999) / 1000);
-    const auto at = values.begin() + (rank - 1);
+    const auto at =
+        values.begin() + static_cast<std::ptrdiff_t>(nearestRankIndex(values.size(), permille));
     std::nth_element(values.begin(), at, values.end());
     return *at;
 }

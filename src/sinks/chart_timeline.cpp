@@ -1,8 +1,9 @@
 #include "sinks/chart_timeline.h"
 
+#include "sinks/numbers.h"
+
 #include <algorithm>
 #include <cstdlib>
-#include <limits>
 #include <vector>
 
 namespace qv {
@@ -10,12 +11,6 @@ namespace qv {
 namespace {
 
 constexpr std::int32_t kHalfDay = kFieldsPerDay / 2;
-
-std::int32_t narrow(std::int64_t value) {
-    constexpr std::int64_t low = std::numeric_limits<std::int32_t>::min();
-    constexpr std::int64_t high = std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(std::clamp(value, low, high));
-}
 
 bool near(std::int32_t a, std::int32_t b) {
     return std::abs(clockStep(a, b)) <= kClockJitter;
@@ -67,16 +62,16 @@ void layOutTimes(std::span<ChartPoint> points, ChartFile& file) {
             clock += step;
             if (step < -kClockJitter) { // set back: go on right after the groups so far
                 shift = last - clock;
-                file.segments.push_back({narrow(last), narrow(shift)});
+                file.segments.push_back({clampToInt32(last), clampToInt32(shift)});
             }
         }
         previous = p.time;
-        p.time = narrow(clock + shift);
+        p.time = clampToInt32(clock + shift);
         first = std::min<std::int64_t>(first, p.time);
         last = std::max<std::int64_t>(last, p.time);
     }
-    file.firstTime = narrow(first);
-    file.lastTime = narrow(last);
+    file.firstTime = clampToInt32(first);
+    file.lastTime = clampToInt32(last);
 }
 
 } // namespace qv

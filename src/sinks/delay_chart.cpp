@@ -5,20 +5,14 @@
 #include "sinks/chart_plot.h"
 #include "sinks/chart_scales.h"
 #include "sinks/chart_timeline.h"
+#include "sinks/numbers.h"
 
 #include <algorithm>
-#include <limits>
 #include <span>
 
 namespace qv {
 
 namespace {
-
-std::int32_t narrow(std::int64_t value) {
-    constexpr std::int64_t low = std::numeric_limits<std::int32_t>::min();
-    constexpr std::int64_t high = std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(std::clamp(value, low, high));
-}
 
 constexpr int kTopMargin = 8;
 constexpr int kPanelGap = 12;
@@ -45,7 +39,7 @@ void DelayChart::group(const TransitionRecord& record) {
     file.misreadStart += record.startSound ? 0 : 1;
     ChartPoint point{record.startFields, {}, 0};
     for (int d = 0; d < kDelayCount; ++d)
-        point.delays[d] = narrow(record.delays[d]);
+        point.delays[d] = clampToInt32(record.delays[d]);
     point.flags = static_cast<std::uint8_t>((record.reported ? kPointReported : 0) |
                                             (record.startSound ? kPointTimed : 0));
     points_.push_back(point);

@@ -1,10 +1,10 @@
 #include "sinks/hourly_stats.h"
 
+#include "sinks/numbers.h"
 #include "sinks/transition_csv.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <limits>
 #include <string_view>
 
 namespace qv {
@@ -32,13 +32,6 @@ int hourByte(int hourOfDay) {
     return (hourOfDay / 10) << 4 | hourOfDay % 10;
 }
 
-// A delay between two timecodes always fits; the clamp keeps the cast defined.
-std::int32_t narrow(std::int64_t value) {
-    constexpr std::int64_t low = std::numeric_limits<std::int32_t>::min();
-    constexpr std::int64_t high = std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(std::clamp(value, low, high));
-}
-
 // The first two characters of the timecode as the transitions CSV shows it.
 void appendHourText(std::string& out, int hour) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -46,16 +39,8 @@ void appendHourText(std::string& out, int hour) {
     out += kDigits[hour & 0x0F];
 }
 
-void appendNumber(std::string& out, std::int64_t value) {
-    char text[24];
-    const int n = std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
-    out.append(text, static_cast<std::size_t>(n));
-}
-
-// Nearest rank: the ceil(percent / 100 * n)-th smallest of the sorted values.
-std::int32_t percentile(const std::vector<std::int32_t>& sorted, std::size_t percent) {
-    const std::size_t rank = (percent * sorted.size() + 99) / 100;
-    return sorted[std::max<std::size_t>(rank, 1) - 1];
+std::int32_t percentile(const std::vector<std::int32_t>& sorted, int percent) {
+    return sorted[nearestRankIndex(sorted.size(), percent * 10)];
 }
 
 // min,p50,p95,max,avg of one delay; sorts the values.
@@ -101,7 +86,7 @@ HourlyStats::Hour& HourlyStats::hourOf(std::uint32_t rawTimecode) {
 void HourlyStats::group(const TransitionRecord& record) {
     Hour& hour = hourOf(record.startTimecode);
     for (int d = 0; d < kDelayCount; ++d)
-        hour.delays[d].push_back(narrow(record.delays[d]));
+        hour.delays[d].push_back(clampToInt32(record.delays[d]));
 }
 
 void HourlyStats::brokenGroup(const BrokenGroup& broken) {

@@ -1,6 +1,6 @@
 #include "sinks/transition_csv.h"
 
-#include <cstdio>
+#include "sinks/numbers.h"
 
 namespace qv {
 
@@ -8,12 +8,6 @@ namespace {
 
 constexpr std::string_view kHeader = "file,group,kind,start_line,start_tc,xfer_line,rtr1_line,"
                                      "rev2router,rtrcmd2status,rtrcmd2mx,sniff\r\n";
-
-void appendNumber(std::string& out, std::int64_t value) {
-    char text[24];
-    const int n = std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
-    out.append(text, static_cast<std::size_t>(n));
-}
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "search/read_ahead.h"
 
+#include <algorithm>
 #include <chrono>
 
 #if defined(__x86_64__) || defined(_M_X64) || defined(__i386__) || defined(_M_IX86)
@@ -15,9 +16,13 @@ namespace {
 constexpr std::chrono::microseconds kSpinTime{200};
 }
 
-ReadAhead::ReadAhead(ByteSource& source, std::size_t bufferSize, std::size_t chunkSize)
+ReadAhead::ReadAhead(ByteSource& source, std::size_t bufferSize, std::size_t chunkSize, int depth)
     : source_(source), chunkSize_(chunkSize), chunkAt_(bufferSize - chunkSize),
-      buffer_(new char[bufferSize]), thread_([this] { run(); }) {}
+      slots_(static_cast<std::size_t>(std::max(depth, 1))) {
+    for (Slot& slot : slots_)
+        slot.buffer.reset(new char[bufferSize]);
+    thread_ = std::thread([this] { run(); });
+}
 
 ReadAhead::~ReadAhead() {
     {
@@ -43,31 +48,43 @@ template <class Done> void ReadAhead::await(Done done) {
 }
 
 // Under the lock, so that a side about to sleep cannot miss the change.
-void ReadAhead::setReading(bool reading) {
+void ReadAhead::changeReady(int by) {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        reading_.store(reading, std::memory_order_release);
+        ready_.fetch_add(by, std::memory_order_acq_rel);
     }
     changed_.notify_all();
 }
 
 ReadAhead::Chunk ReadAhead::wait() {
-    await([this] { return !reading_.load(std::memory_order_acquire); });
-    return chunk_;
+    await([this] { return ready_.load(std::memory_order_acquire) > 0; });
+    return slots_[taken_].chunk;
 }
 
 void ReadAhead::next() {
-    setReading(true);
+    taken_ = (taken_ + 1) % slots_.size();
+    changeReady(-1);
 }
 
+// After the end (or an error) nothing more is read: a source may not be
+// asked again once it has said so.
 void ReadAhead::run() {
+    const int depth = static_cast<int>(slots_.size());
     for (;;) {
-        await([this] { return reading_.load(std::memory_order_acquire) || quit_.load(); });
+        await([this, depth] {
+            return ready_.load(std::memory_order_acquire) < depth || quit_.load();
+        });
         if (quit_.load())
             return;
-        const std::size_t size = source_.read(buffer_.get() + chunkAt_, chunkSize_);
-        chunk_ = {size, size == 0 && source_.failed()};
-        setReading(false);
+        Slot& slot = slots_[filling_];
+        const std::size_t size = source_.read(slot.buffer.get() + chunkAt_, chunkSize_);
+        slot.chunk = {size, size == 0 && source_.failed()};
+        filling_ = (filling_ + 1) % slots_.size();
+        changeReady(1);
+        if (size == 0) {
+            await([this] { return quit_.load(); });
+            return;
+        }
     }
 }
 

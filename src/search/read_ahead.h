@@ -10,15 +10,17 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace qv {
 
 class ReadAhead {
   public:
-    /// Reads chunks of up to `chunkSize` bytes from `source` into a buffer of
-    /// `bufferSize` bytes, each at offset bufferSize - chunkSize. The first
-    /// read starts at once. Nothing else may use `source` until destruction.
-    ReadAhead(ByteSource& source, std::size_t bufferSize, std::size_t chunkSize);
+    /// Reads chunks of up to `chunkSize` bytes from `source`, each into a
+    /// buffer of `bufferSize` bytes at offset bufferSize - chunkSize, up to
+    /// `depth` chunks ahead of the caller. The first read starts at once.
+    /// Nothing else may use `source` until destruction.
+    ReadAhead(ByteSource& source, std::size_t bufferSize, std::size_t chunkSize, int depth = 3);
     /// Waits for a read under way, then stops the thread.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
@@ -28,28 +30,37 @@ class ReadAhead {
         std::size_t size; // 0: the end of the input, or an error
         bool error;       // the source failed, once `size` is 0
     };
-    /// Waits for the read under way. Its bytes stay in `buffer()` until
-    /// `next` is called.
+    /// Waits for the oldest chunk not yet taken. Its bytes stay in
+    /// `buffer()` until `next` is called.
     Chunk wait();
     /// The buffer holding the chunk waited for; the caller may swap it for
     /// another of the same size before calling `next`.
-    std::unique_ptr<char[]>& buffer() { return buffer_; }
-    /// Starts reading the following chunk into `buffer()`.
+    std::unique_ptr<char[]>& buffer() { return slots_[taken_].buffer; }
+    /// Hands that buffer back for a later chunk.
     void next();
 
   private:
+    struct Slot {
+        std::unique_ptr<char[]> buffer;
+        Chunk chunk{0, false};
+    };
+
     void run();
     template <class Done> void await(Done done);
-    void setReading(bool reading);
+    void changeReady(int by);
 
     ByteSource& source_;
     std::size_t chunkSize_;
     std::size_t chunkAt_;
-    std::unique_ptr<char[]> buffer_;
-    Chunk chunk_{0, false};
+    // A ring of buffers: the caller takes them in order from `taken_`, the
+    // thread fills them in order from `filling_`. A few chunks of slack let
+    // a stretch that scans slowly and one that reads slowly even out.
+    std::vector<Slot> slots_;
+    std::size_t taken_ = 0;   // the caller's side only
+    std::size_t filling_ = 0; // the thread's side only
     // Each side spins a short while before it sleeps: a chunk takes tens of
     // microseconds, and waking a sleeping thread costs about as much.
-    std::atomic<bool> reading_{true}; // a read is asked for or under way
+    std::atomic<int> ready_{0}; // chunks read and not yet handed back
     std::atomic<bool> quit_{false};
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <random>
 
 namespace qv {
@@ -90,6 +93,46 @@ TEST(LineReader, ReadAheadWithMuchPending) {
         ASSERT_EQ(reads, expected) << "round " << round;
         EXPECT_FALSE(reader.readError());
     }
+}
+
+// Reading ahead several chunks stops at the end: a source that has said so
+// (a followed log whose follow ended) is not asked again.
+class EndsOnce final : public ByteSource {
+  public:
+    explicit EndsOnce(std::string bytes) : bytes_(std::move(bytes)) {}
+    std::size_t read(char* buffer, std::size_t size) override {
+        if (ended_)
+            ++askedAfterEnd;
+        const std::size_t n = std::min({size, bytes_.size() - at_, std::size_t{700}});
+        std::memcpy(buffer, bytes_.data() + at_, n);
+        at_ += n;
+        ended_ = n == 0;
+        return n;
+    }
+    bool failed() const override { return false; }
+    std::atomic<int> askedAfterEnd{0};
+
+  private:
+    std::string bytes_;
+    std::size_t at_ = 0;
+    bool ended_ = false;
+};
+
+TEST(LineReader, ReadAheadAsksNoMoreAfterTheEnd) {
+    std::string raw;
+    for (int i = 0; i < 3000; ++i)
+        raw += "line " + std::to_string(i) + (i % 3 ? "\n" : "\r\n");
+    EndsOnce input(raw);
+    {
+        LineReader reader(input, 249, 1000);
+        reader.readAhead();
+        Reads reads;
+        std::string_view line;
+        while (reader.next(line))
+            reads.emplace_back(line);
+        EXPECT_EQ(reads, referenceReads(raw, 249));
+    }
+    EXPECT_EQ(input.askedAfterEnd.load(), 0);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "search/line_reader.h"
 
+#include <algorithm>
 #include <string>
 
 namespace qv {
@@ -31,10 +32,14 @@ FileRunner::FileRunner(const RunSettings& settings, Console& console, TextFileWr
                        SideOutputs& sideOutputs, FileId standardOutput,
                        std::unique_ptr<StopKeys>& stopKeys)
     : settings_(settings), console_(console), outputFile_(outputFile), sideOutputs_(sideOutputs),
-      standardOutput_(standardOutput), report_(console, outputFile),
-      transitions_(transitionOptions(settings), report_), lineScans_(lineScanOptions(settings)),
-      stopKeys_(stopKeys) {
+      report_(console, outputFile), transitions_(transitionOptions(settings), report_),
+      lineScans_(lineScanOptions(settings)), stopKeys_(stopKeys) {
     sideOutputs_.attach(transitions_.groupLog);
+    // Known once: a followed pattern looks at every match four times a second.
+    ownOutputs_.push_back(standardOutput);
+    if (outputFile_)
+        ownOutputs_.push_back(fileIdOf(outputFile_->path().c_str()));
+    sideOutputs_.addIdentities(ownOutputs_);
 }
 
 void FileRunner::runScan(const char* name, LineReader& logFile) {
@@ -106,8 +111,8 @@ void FileRunner::readFile(const char* name, std::FILE* file, std::string& readEr
 
 // Reading a file being written could grow it without end.
 bool FileRunner::isOwnOutput(const char* path) const {
-    return (outputFile_ && sameFile(path, outputFile_->path().c_str())) ||
-           sideOutputs_.isSideOutput(path) || fileIdOf(path) == standardOutput_;
+    const FileId id = fileIdOf(path);
+    return std::find(ownOutputs_.begin(), ownOutputs_.end(), id) != ownOutputs_.end();
 }
 
 // A followed log that is truncated or replaced starts again with its banner.

@@ -64,7 +64,7 @@ class FileRunner final : private FollowHooks {
     Console& console_;
     TextFileWriter* outputFile_;
     SideOutputs& sideOutputs_;
-    FileId standardOutput_;
+    std::vector<FileId> ownOutputs_; // standard output, the output file, the side outputs
     Report report_;
     TransitionAnalysis transitions_;
     LineScanOptions lineScans_;

@@ -71,10 +71,13 @@ void SideOutputs::attach(GroupLog& groupLog) {
         groupLog.add(*chart_);
 }
 
-bool SideOutputs::isSideOutput(const char* path) const {
-    return (csv_ && sameFile(path, csv_->path().c_str())) ||
-           (hours_ && sameFile(path, hours_->path().c_str())) ||
-           (chart_ && sameFile(path, settings_.plotPath.c_str()));
+void SideOutputs::addIdentities(std::vector<FileId>& into) const {
+    if (csv_)
+        into.push_back(fileIdOf(csv_->path().c_str()));
+    if (hours_)
+        into.push_back(fileIdOf(hours_->path().c_str()));
+    if (chart_) // a chart left by an earlier run, written over at the end
+        into.push_back(fileIdOf(settings_.plotPath.c_str()));
 }
 
 void SideOutputs::flush() {

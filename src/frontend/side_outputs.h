@@ -4,6 +4,7 @@
 #pragma once
 
 #include "frontend/settings.h"
+#include "platform/platform.h"
 #include "platform/text_writer.h"
 #include "report/report.h"
 #include "sinks/delay_chart.h"
@@ -13,6 +14,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -42,8 +44,9 @@ class SideOutputs {
     /// Hands every timed group to the open side outputs.
     void attach(GroupLog& groupLog);
 
-    /// True when `path` is a side output, which a pattern run skips.
-    bool isSideOutput(const char* path) const;
+    /// Adds the identities of the side outputs that exist now, which a
+    /// pattern run skips among its matches.
+    void addIdentities(std::vector<FileId>& into) const;
 
     /// Writes the CSV and hourly rows so far out to their files (the chart
     /// waits for the end).

@@ -22,9 +22,9 @@ struct Written {
     std::string path;
 };
 
-void refuseIfLinked(const std::string& match, const Written& written, Console& console) {
-    if (written.path.empty() || !(fileIdOf(match.c_str()) == fileIdOf(written.path.c_str())) ||
-        sameSpelling(match, written.path))
+void refuseIfLinked(const std::string& match, FileId matchId, const Written& written,
+                    FileId writtenId, Console& console) {
+    if (written.path.empty() || !(matchId == writtenId) || sameSpelling(match, written.path))
         return;
     const std::string reason = match + " is the same file under another name";
     fatal(console, reason, "%s file %s is the log file\n", written.what, written.path.c_str());
@@ -87,13 +87,17 @@ bool logIsStandardOutput(const char* logArgument, Console& console) {
 
 void refuseLinkedOutputs(const char* pattern, const RunSettings& settings, Console& console) {
     const std::vector<Written> written = writtenFiles(settings);
+    std::vector<FileId> ids;
+    for (const Written& w : written)
+        ids.push_back(fileIdOf(w.path.c_str()));
     std::string match;
     std::unique_ptr<FileSearch> search = findFirstFile(pattern, match);
     if (!search)
         return;
     do {
-        for (const Written& w : written)
-            refuseIfLinked(match, w, console);
+        const FileId matchId = fileIdOf(match.c_str());
+        for (std::size_t i = 0; i < written.size(); ++i)
+            refuseIfLinked(match, matchId, written[i], ids[i], console);
     } while (findNextFile(*search, match));
 }
 

@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <numeric>
 #include <random>
-#include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -668,18 +667,23 @@ TEST(DelayChart, EveryPanelIsFollowedByItsSeparator) {
         addDay(chart, "day" + std::to_string(k) + ".log", k * kHour, 60, 50 + 40 * k,
                static_cast<unsigned>(k));
     const std::string svg = chart.document();
-    const std::regex panel("<g transform=\"translate\\(0 (\\d+)\\)\">");
-    const std::regex rule("<path d=\"M0 (\\d+)H\\d+\" stroke=\"#bbb\"/>\n</g>");
+    // The y of every panel's group, and of the rule that closes each group.
     std::vector<int> tops, rules;
-    for (std::sregex_iterator m(svg.begin(), svg.end(), panel), end; m != end; ++m)
-        tops.push_back(std::stoi((*m)[1]));
-    for (std::sregex_iterator m(svg.begin(), svg.end(), rule), end; m != end; ++m)
-        rules.push_back(std::stoi((*m)[1]));
-    std::smatch height;
-    ASSERT_TRUE(std::regex_search(svg, height, std::regex("height=\"(\\d+)\"")));
+    const std::string panel = "<g transform=\"translate(0 ";
+    for (std::size_t at = svg.find(panel); at != std::string::npos; at = svg.find(panel, at + 1))
+        tops.push_back(std::stoi(svg.substr(at + panel.size())));
+    const std::string ruleEnd = "\" stroke=\"#bbb\"/>\n</g>";
+    for (std::size_t at = svg.find(ruleEnd); at != std::string::npos;
+         at = svg.find(ruleEnd, at + 1)) {
+        const std::size_t path = svg.rfind("<path d=\"M0 ", at);
+        ASSERT_NE(path, std::string::npos);
+        rules.push_back(std::stoi(svg.substr(path + 12)));
+    }
+    const std::size_t height = svg.find("height=\"");
+    ASSERT_NE(height, std::string::npos);
     ASSERT_EQ(tops.size(), 4u);
     ASSERT_EQ(rules.size(), 4u);
-    tops.push_back(std::stoi(height[1]));
+    tops.push_back(std::stoi(svg.substr(height + 8)));
     for (std::size_t i = 0; i < rules.size(); ++i) {
         const int at = tops[i] + rules[i]; // the rule is drawn inside its panel's group
         EXPECT_GT(at, tops[i] + 100) << "panel " << i;

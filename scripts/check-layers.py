@@ -15,11 +15,12 @@ from pathlib import Path
 # What each floor may include besides itself; frontend may include any.
 ALLOWED = {
     "platform": set(),
+    "timebase": set(),
     "search": {"platform"},
     "report": {"platform"},
-    "transitions": {"search", "report", "platform"},
-    "scans": {"search", "report", "platform"},
-    "sinks": {"transitions", "search", "report", "platform"},
+    "transitions": {"timebase", "search", "report", "platform"},
+    "scans": {"timebase", "search", "report", "platform"},
+    "sinks": {"transitions", "timebase", "search", "report", "platform"},
 }
 FLOORS = set(ALLOWED) | {"frontend"}
 

@@ -1,6 +1,7 @@
 #include "transitions/group_timing.h"
 
 #include "search/line_match.h"
+#include "timebase/timebase.h"
 
 namespace qv {
 
@@ -15,27 +16,11 @@ bool timecodeMisread(const GroupSlot& slot) {
     const std::string_view line = slot.view();
     if (line.size() < kTimecodeColumn + kTimecodeWidth)
         return true;
-    const std::string_view column = line.substr(kTimecodeColumn, kTimecodeWidth);
-    for (char c : column)
-        if (c < '0' || c > '9')
-            return true;
-    const auto pair = [column](std::size_t at) {
-        return (column[at] - '0') * 10 + column[at + 1] - '0';
-    };
-    return pair(0) > 23 || pair(2) > 59 || pair(4) > 59 || pair(6) > 29;
+    return Timebase().misread(line.substr(kTimecodeColumn, kTimecodeWidth));
 }
 
 std::int32_t timecodeToFields(std::int32_t rawTimecode) {
-    const auto raw = static_cast<std::uint32_t>(rawTimecode);
-    const auto pair = [raw](int shift) {
-        const auto digits = static_cast<std::int32_t>((raw >> shift) & 0xFF);
-        return 10 * (digits >> 4) + (digits & 0x0F);
-    };
-    const std::int32_t hours = pair(24);
-    const std::int32_t minutes = pair(16);
-    const std::int32_t seconds = pair(8);
-    const std::int32_t frames = pair(0);
-    return hours * 216000 + minutes * 3600 + seconds * 60 + frames * 2;
+    return Timebase().fieldsOf(static_cast<std::uint32_t>(rawTimecode));
 }
 
 namespace {

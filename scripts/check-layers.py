@@ -15,11 +15,12 @@ from pathlib import Path
 # What each floor may include besides itself; frontend may include any.
 ALLOWED = {
     "platform": set(),
-    "search": {"platform"},
+    "sources": {"platform"},
+    "search": {"sources", "platform"},
     "report": {"platform"},
-    "transitions": {"search", "report", "platform"},
-    "scans": {"search", "report", "platform"},
-    "sinks": {"transitions", "search", "report", "platform"},
+    "transitions": {"search", "sources", "report", "platform"},
+    "scans": {"search", "sources", "report", "platform"},
+    "sinks": {"transitions", "search", "sources", "report", "platform"},
 }
 FLOORS = set(ALLOWED) | {"frontend"}
 

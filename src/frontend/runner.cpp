@@ -1,8 +1,8 @@
 #include "frontend/runner.h"
 
-#include "platform/gzip_source.h"
 #include "platform/platform.h"
 #include "search/line_reader.h"
+#include "sources/gzip_source.h"
 
 #include <algorithm>
 #include <string>

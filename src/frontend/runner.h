@@ -5,11 +5,11 @@
 
 #include "frontend/settings.h"
 #include "frontend/side_outputs.h"
-#include "platform/follow_source.h"
 #include "platform/platform.h"
 #include "platform/text_writer.h"
 #include "report/report.h"
 #include "scans/line_scans.h"
+#include "sources/follow_source.h"
 #include "transitions/transitions.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 // Compressed logs read as the text they hold: members, truncation, damage,
 // and text that merely looks compressed.
-#include "platform/gzip_source.h"
+#include "sources/gzip_source.h"
 #include "support/reference_reader.h"
 #include "test_util.h"
 

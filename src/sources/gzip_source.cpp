@@ -1,4 +1,4 @@
-#include "platform/gzip_source.h"
+#include "sources/gzip_source.h"
 
 #include <algorithm>
 #include <climits>

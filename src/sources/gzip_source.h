@@ -3,7 +3,7 @@
 // the read-ahead thread when there is one. Anything else passes unchanged.
 #pragma once
 
-#include "platform/byte_source.h"
+#include "sources/byte_source.h"
 
 #include <memory>
 #include <string>

@@ -5,6 +5,8 @@
 
 #include "sources/byte_source.h"
 
+#include "sources/inflater.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,7 +33,6 @@ class GzipSource final : public ByteSource {
     std::string errorText() const override { return error_; }
 
   private:
-    struct Inflater;
     bool refill();
     bool startNextMember();
     void fail(const char* why);

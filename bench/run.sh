@@ -2,7 +2,7 @@
 # Throughput and peak memory of quorvex on generated logs, side by side with
 # cat, grep, ripgrep and wc in the same run. Not part of the tests.
 #
-# Usage: bench/run.sh [--runs N] [--logs "std crlf busy"] [--ref BINARY] [--no-memory]
+# Usage: bench/run.sh [--runs N] [--logs "std crlf busy"] [--ref BINARY] [--no-memory] [--no-gz]
 #   --runs N        timed runs per command, the best one counts (default 5)
 #   --logs LIST     which 1 GiB logs to time (default all three):
 #                     std   the project's benchmark log (loggen --seed 7), LF line ends
@@ -16,6 +16,9 @@
 #                   compare every mode's outputs with cmp on every log
 #   --no-memory     skip the peak-memory runs (/usr/bin/time -v) on the 4 GB log, the
 #                   500 MB line and the busy log
+#   --no-gz         skip the compressed rows: a 200 MB standard log gzipped, each mode
+#                   beside zcat and igzip -dc (medians, MB/s of text), and seven such
+#                   files in one /multi run with QUORVEX_THREADS=1 and 2
 # Rows: cat > /dev/null, grep -F -c, rg -F -c, wc -l, then every mode; the last,
 # "RT /hours /limit", is ROUTER TAKES writing hourly statistics and checking a
 # limit some groups breach, to be read against the plain "ROUTER TAKES" row. Columns:
@@ -30,6 +33,7 @@ runs=5
 ref=""
 logs="std crlf busy"
 memory=1
+gz=1
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) runs="$2"; shift 2 ;;
@@ -39,6 +43,7 @@ while [ $# -gt 0 ]; do
       keep=""; [[ " $logs " == *" busy "* ]] && keep=busy
       logs="$2 $keep"; shift 2 ;;
     --no-memory) memory=0; shift ;;
+    --no-gz) gz=0; shift ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
@@ -49,7 +54,7 @@ done
 rare_text="aborted"     # a few hundredths of a percent of the lines
 common_text="LINK WARN" # about 1% of the lines
 markers=(-e DOFADE -e DOMIX -e "XFER XITION" -e "goto REV-" -e DBGRTRTIME)
-bash "$repo/scripts/deps.sh" g++ cmake ninja-build zlib1g-dev hyperfine ripgrep time python3
+bash "$repo/scripts/deps.sh" g++ cmake ninja-build zlib1g-dev libisal-dev isal gzip hyperfine ripgrep time python3
 mkdir -p "$work/run"
 # A higher priority steadies the numbers on a shared machine; fine if refused.
 if renice -n -5 $$ >/dev/null 2>&1; then echo "priority: nice -5"; else echo "priority: unchanged"; fi
@@ -179,6 +184,54 @@ peak_memory() { # log path
   done
 }
 
+# Rows of commands over one text of $2 bytes: best seconds, MB/s of text, and
+# each row's time against the first two rows (the tools it is to beat).
+time_rows() { # title, text bytes, name=command...
+  local title="$1" size="$2" json="$work/run/times.json"; shift 2
+  local names=() cmds=()
+  for pair in "$@"; do names+=("${pair%%=*}"); cmds+=("${pair#*=}"); done
+  (cd "$work/run" && hyperfine --style none --warmup 1 --runs "$runs" \
+    --export-json "$json" "${cmds[@]}" >/dev/null)
+  python3 - "$json" "$size" "${names[@]}" <<'EOF2'
+import json, statistics, sys
+results = json.load(open(sys.argv[1]))["results"]
+size, names = int(sys.argv[2]), sys.argv[3:]
+best = [min(r["times"]) for r in results]
+med = [statistics.median(r["times"]) for r in results]
+print("%-34s %8s %8s %8s %9s %9s" % ("command", "best s", "median s", "MB/s", "x " + names[0][:7],
+                                      "x " + names[1][:7]))
+for name, b, m in zip(names, best, med):
+    print("%-34s %8.3f %8.3f %8.0f %9.2f %9.2f" % (name, b, m, size / m / 1e6, med[0] / m,
+                                                   med[1] / m))
+EOF2
+}
+
+# The standard log gzipped: each mode beside zcat and igzip on the same file
+# (MB/s and ratios of medians); with --ref, each mode's reference row follows.
+time_gz() { # compressed log, text bytes
+  local gz="$1" size="$2" out="$work/run/out.txt" rows=()
+  cat "$gz" >/dev/null
+  rows+=("zcat > /dev/null=zcat '$gz' > /dev/null" "igzip -dc > /dev/null=igzip -dc '$gz' > /dev/null")
+  for i in "${!mode_names[@]}"; do
+    rows+=("${mode_names[$i]}=$(mode_cmd "$i" "$gz" "$qv" "$out")")
+    [ -z "$ref" ] || rows+=("  ref ${mode_names[$i]}=$(mode_cmd "$i" "$gz" "$ref" "$out")")
+  done
+  time_rows "gz" "$size" "${rows[@]}"
+}
+
+# Seven compressed days in one pattern run, ROUTER TAKES, 1 and 2 threads.
+time_multi() { # folder of the seven .gz, text bytes of all
+  local dir="$1" size="$2" rows=()
+  cat "$dir"/*.gz >/dev/null
+  rows+=("zcat all > /dev/null=zcat '$dir'/*.gz > /dev/null"
+    "igzip -dc all > /dev/null=igzip -dc '$dir'/*.gz > /dev/null")
+  for t in 1 2; do
+    rows+=("RT /multi, $t thread(s)=QUORVEX_THREADS=$t '$qv' '$dir/*.gz' /multi > /dev/null")
+    [ -z "$ref" ] || rows+=("  ref RT /multi, env $t=QUORVEX_THREADS=$t '$ref' '$dir/*.gz' /multi > /dev/null")
+  done
+  time_rows "multi" "$size" "${rows[@]}"
+}
+
 compare_if_ref() { # log path
   [ -z "$ref" ] || { echo "outputs against $ref:"; compare_outputs "$1"; }
 }
@@ -196,6 +249,34 @@ for name in $logs; do
   time_log "$log"
   compare_if_ref "$log"
 done
+
+if [ $gz = 1 ]; then
+  plain=$(make_log bench-200m.log --size 200M --seed 7)
+  [ -s "$plain.gz" ] || gzip -6 -c "$plain" >"$plain.gz"
+  text=$(stat -L -c %s "$plain")
+  echo
+  echo "== 200 MB standard log, gzip -6: $(stat -L -c %s "$plain.gz") bytes of $text"
+  time_gz "$plain.gz" "$text"
+  compare_if_ref "$plain.gz"
+  mkdir -p "$work/multi"
+  for d in 1 2 3 4 5 6 7; do cp -n "$plain.gz" "$work/multi/day$d.log.gz"; done
+  echo
+  echo "== seven such days, one pattern run (ROUTER TAKES /multi): $((7 * text)) bytes of text"
+  time_multi "$work/multi" "$((7 * text))"
+  if [ -n "$ref" ]; then
+    for t in 1 2; do
+      (cd "$work/run" && QUORVEX_THREADS=$t "$qv" "$work/multi/*.gz" /multi >new.txt &&
+        "$ref" "$work/multi/*.gz" /multi >ref.txt && cmp -s new.txt ref.txt &&
+        echo "  /multi with $t thread(s): identical ($(stat -c %s new.txt) bytes)") ||
+        echo "  /multi with $t thread(s): DIFFERENT"
+    done
+  fi
+  if [ $memory = 1 ]; then
+    kb=$(cd "$work/run" && /usr/bin/time -v sh -c "exec '$qv' '$work/multi/*.gz' /multi > /dev/null" 2>&1 |
+      awk -F': ' '/Maximum resident set size/ {print $2}')
+    awk -v kb="$kb" 'BEGIN { printf "  peak resident memory, /multi 2 threads: %.1f MiB\n", kb / 1024 }'
+  fi
+fi
 
 if [ $memory = 1 ]; then
   big=$(make_log bench-4g-crlf.log --size 4000M --crlf --seed 11)

@@ -3,8 +3,8 @@
 // message.
 #pragma once
 
-#include "platform/byte_source.h"
 #include "report/report.h"
+#include "sources/byte_source.h"
 #include "support/reference_reader.h"
 
 #include <algorithm>

@@ -16,11 +16,12 @@ from pathlib import Path
 ALLOWED = {
     "platform": set(),
     "timebase": set(),
-    "search": {"platform"},
+    "sources": {"platform"},
+    "search": {"sources", "platform"},
     "report": {"platform"},
-    "transitions": {"timebase", "search", "report", "platform"},
-    "scans": {"timebase", "search", "report", "platform"},
-    "sinks": {"transitions", "timebase", "search", "report", "platform"},
+    "transitions": {"timebase", "search", "sources", "report", "platform"},
+    "scans": {"timebase", "search", "sources", "report", "platform"},
+    "sinks": {"transitions", "timebase", "search", "sources", "report", "platform"},
 }
 FLOORS = set(ALLOWED) | {"frontend"}
 

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"
-bash scripts/deps.sh g++ clang libclang-rt-14-dev cmake ninja-build zlib1g-dev
+bash scripts/deps.sh g++ clang libclang-rt-14-dev cmake ninja-build zlib1g-dev libisal-dev
 
 echo "== build fuzz targets (Clang, libFuzzer, ASan + UBSan)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -7,7 +7,7 @@
 # configure the tool. Safe to run again after any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh g++ cmake ninja-build zlib1g-dev dpkg-dev lintian man-db unzip
+bash scripts/deps.sh g++ cmake ninja-build zlib1g-dev libisal-dev dpkg-dev lintian man-db unzip
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"

@@ -4,7 +4,7 @@
 # test suite; any sanitizer report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh g++ cmake ninja-build zlib1g-dev libgtest-dev
+bash scripts/deps.sh g++ cmake ninja-build zlib1g-dev libisal-dev libgtest-dev
 
 echo "== build and test (AddressSanitizer + UndefinedBehaviorSanitizer)"
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

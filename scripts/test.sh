@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 quick=0
 [ "${1:-}" = "--quick" ] && quick=1
-[ "$quick" -eq 1 ] || bash scripts/deps.sh g++ cmake ninja-build zlib1g-dev libgtest-dev python3 binutils gzip
+[ "$quick" -eq 1 ] || bash scripts/deps.sh g++ cmake ninja-build zlib1g-dev libisal-dev isal libgtest-dev python3 binutils gzip
 
 echo "== build and test (Release, warnings as errors)"
 # CI must not leave the unit tests out for want of GoogleTest.

@@ -1,11 +1,14 @@
 #include "frontend/runner.h"
 
-#include "platform/gzip_source.h"
 #include "platform/platform.h"
 #include "search/line_reader.h"
+#include "sources/gzip_source.h"
+#include "sources/inflate_ahead.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace qv {
 
@@ -19,6 +22,17 @@ constexpr std::size_t kReadAheadBuffer = std::size_t{1} << 20;
 
 TransitionOptions transitionOptions(const RunSettings& s) {
     return {s.srchname, s.outputtext, s.levelText, s.levelFilter, s.summaryMode, s.excelMode};
+}
+
+// QUORVEX_THREADS sets how many threads inflate compressed logs in a pattern
+// run (1: the file being scanned only, as on one core); else one per core.
+int inflateThreads() {
+    if (const char* set = std::getenv("QUORVEX_THREADS")) {
+        const int n = std::atoi(set);
+        if (n >= 1)
+            return std::min(n, 64);
+    }
+    return static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
 }
 
 LineScanOptions lineScanOptions(const RunSettings& s) {
@@ -96,9 +110,15 @@ void FileRunner::readFile(const char* name, std::FILE* file, std::string& readEr
         // A big log is read on a second thread while the scan works.
         const bool readAhead = sizeAtOpen >= kReadAheadFrom;
         FileSource fileBytes(file);
-        const std::unique_ptr<ByteSource> source = openLogSource(fileBytes);
-        LineReader logFile(*source, kLogReadMax, readAhead ? kReadAheadBuffer : kReadBufferSize);
-        if (readAhead)
+        // Inflated ahead already: the text is read from there, on no further thread.
+        std::unique_ptr<ByteSource> source =
+            ahead_ ? ahead_->take(aheadIndex_++, regularFileIdOf(file)) : nullptr;
+        const bool inflatedAhead = source != nullptr;
+        if (!source)
+            source = openLogSource(fileBytes);
+        LineReader logFile(*source, kLogReadMax,
+                           readAhead || inflatedAhead ? kReadAheadBuffer : kReadBufferSize);
+        if (readAhead && !inflatedAhead)
             logFile.readAhead();
         runScan(name, logFile);
         if (logFile.readError())
@@ -134,10 +154,20 @@ void FileRunner::runFilePattern(const char* pattern) {
         reportNoMatch(pattern);
         return;
     }
+    std::vector<std::string> logs;
     do {
         if (!isOwnOutput(path.c_str()))
-            processFile(path.c_str());
+            logs.push_back(path);
     } while (findNextFile(*search, path));
+    // The compressed logs after the one scanned are inflated on the other cores.
+    const int threads = inflateThreads();
+    if (threads > 1 && logs.size() > 1) {
+        ahead_ = std::make_unique<InflateAhead>(logs, threads);
+        aheadIndex_ = 0;
+    }
+    for (const std::string& log : logs)
+        processFile(log.c_str());
+    ahead_.reset();
 }
 
 void FileRunner::reportNoMatch(const char* pattern) {

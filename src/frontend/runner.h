@@ -5,11 +5,12 @@
 
 #include "frontend/settings.h"
 #include "frontend/side_outputs.h"
-#include "platform/follow_source.h"
 #include "platform/platform.h"
 #include "platform/text_writer.h"
 #include "report/report.h"
 #include "scans/line_scans.h"
+#include "sources/follow_source.h"
+#include "sources/inflate_ahead.h"
 #include "transitions/transitions.h"
 
 #include <chrono>
@@ -70,6 +71,8 @@ class FileRunner final : private FollowHooks {
     LineScanOptions lineScans_;
     std::int64_t lineCount_ = 0; // reads of the current file in the line scans
     std::int64_t filesAnalysed_ = 0;
+    std::unique_ptr<InflateAhead> ahead_; // a pattern run's later files, inflated ahead
+    std::size_t aheadIndex_ = 0;          // its next file
 
     /// The newest match of a followed pattern, and what a newer one must beat.
     struct PatternWatch {

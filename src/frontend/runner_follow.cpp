@@ -2,8 +2,8 @@
 // match, handed over to the next one when that appears.
 #include "frontend/runner.h"
 
-#include "platform/gzip_source.h"
 #include "search/line_reader.h"
+#include "sources/gzip_source.h"
 
 #include <algorithm>
 

@@ -8,8 +8,8 @@
 // line searchable in place by the block search, without a conversion pass.
 #pragma once
 
-#include "platform/byte_source.h"
 #include "search/read_ahead.h"
+#include "sources/byte_source.h"
 
 #include <algorithm>
 #include <cstddef>

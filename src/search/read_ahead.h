@@ -2,7 +2,7 @@
 // copy of the next chunk overlaps the work on the current one.
 #pragma once
 
-#include "platform/byte_source.h"
+#include "sources/byte_source.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -13,11 +13,13 @@ trap 'rm -rf "$work"' EXIT
 cp -r "$src" "$work/src"
 echo '#include "frontend/settings.h"' >>"$work/src/search/line_match.h"
 echo '#include "sinks/delay_chart.h"' >>"$work/src/transitions/transitions.h"
+echo '#include "sources/byte_source.h"' >>"$work/src/platform/platform.h"
 if out=$(python3 "$check" includes "$work/src"); then
   echo "FAIL: planted upward includes passed"; exit 1
 fi
 grep -q "search may not include frontend" <<<"$out" || { echo "FAIL: $out"; exit 1; }
 grep -q "transitions may not include sinks" <<<"$out" || { echo "FAIL: $out"; exit 1; }
+grep -q "platform may not include sources" <<<"$out" || { echo "FAIL: $out"; exit 1; }
 
 cat >"$work/planted.cpp" <<'CPP'
 #include <string>

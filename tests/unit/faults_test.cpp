@@ -5,10 +5,10 @@
 #if defined(__linux__)
 
 #include "frontend/program.h"
-#include "platform/byte_source.h"
 #include "platform/platform.h"
 #include "report/report.h"
 #include "search/line_reader.h"
+#include "sources/byte_source.h"
 
 #include <gtest/gtest.h>
 
@@ -17,12 +17,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>

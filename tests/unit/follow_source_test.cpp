@@ -1,8 +1,8 @@
 // Following a file that grows, shrinks or is replaced, in one thread: the
 // hooks play the writer, acting each time the source is about to wait.
-#include "platform/follow_source.h"
-#include "platform/gzip_source.h"
 #include "search/line_reader.h"
+#include "sources/follow_source.h"
+#include "sources/gzip_source.h"
 #include "support/reference_reader.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Compressed logs read as the text they hold: members, truncation, damage,
 // and text that merely looks compressed.
-#include "platform/gzip_source.h"
+#include "sources/gzip_source.h"
 #include "support/reference_reader.h"
 #include "test_util.h"
 
@@ -149,6 +149,37 @@ TEST(GzipSource, InflatedTextIsHandedOutBeforeWaitingForMore) {
     const std::size_t n = source.read(buffer, sizeof buffer);
     EXPECT_EQ(std::string(buffer, n), line);
     EXPECT_FALSE(compressed.askedAgain);
+}
+
+// The inflater may take all the input while text is still owed: small reads
+// of a text that compresses very well must still get all of it, and a member
+// ending in the last bytes given must be no truncation.
+TEST(GzipSource, SmallReadsOfWholeInputGetAllTheText) {
+    std::string text;
+    for (int i = 0; i < 40000; ++i)
+        text += "12/08/26 01:00:00.000 WQVX     DOFADE:START " + std::to_string(i % 7) + "\n";
+    const std::string archive = gzipMember(text, 9) + gzipMember(text.substr(0, 1000), 1);
+    for (std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{65536}}) {
+        MemorySource file(archive);
+        GzipSource source(file, "");
+        std::string got;
+        std::vector<char> buffer(piece);
+        for (std::size_t n; (n = source.read(buffer.data(), piece)) > 0;)
+            got.append(buffer.data(), n);
+        EXPECT_FALSE(source.failed()) << source.errorText() << " piece " << piece;
+        EXPECT_EQ(got.size(), text.size() + 1000) << "piece " << piece;
+        EXPECT_TRUE(got == text + text.substr(0, 1000)) << "piece " << piece;
+    }
+}
+
+// Both inflaters name a damaged checksum alike, after the text it guarded.
+TEST(GzipSource, ADamagedChecksumIsAnIncorrectDataCheck) {
+    const std::string text = "line one\nline two\n";
+    std::string archive = gzipMember(text);
+    archive[archive.size() - 8] = static_cast<char>(archive[archive.size() - 8] ^ 1);
+    const Inflated got = readLog(archive, 64);
+    EXPECT_TRUE(got.error) << Inflater::library();
+    EXPECT_EQ(got.why, "incorrect data check") << Inflater::library();
 }
 
 TEST(GzipSource, OtherBytesPassUnchanged) {

@@ -1,9 +1,9 @@
 // Helpers shared by the unit tests: temporary files and readers over bytes.
 #pragma once
 
-#include "platform/byte_source.h"
 #include "report/report.h"
 #include "search/line_reader.h"
+#include "sources/byte_source.h"
 
 #include <cstdio>
 #include <filesystem>

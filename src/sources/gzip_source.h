@@ -3,7 +3,9 @@
 // the read-ahead thread when there is one. Anything else passes unchanged.
 #pragma once
 
-#include "platform/byte_source.h"
+#include "sources/byte_source.h"
+
+#include "sources/inflater.h"
 
 #include <memory>
 #include <string>
@@ -31,7 +33,6 @@ class GzipSource final : public ByteSource {
     std::string errorText() const override { return error_; }
 
   private:
-    struct Inflater;
     bool refill();
     bool startNextMember();
     void fail(const char* why);

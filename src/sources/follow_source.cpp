@@ -1,4 +1,4 @@
-#include "platform/follow_source.h"
+#include "sources/follow_source.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 // instead of ending, so that every scan reads a growing file unchanged.
 #pragma once
 
-#include "platform/byte_source.h"
 #include "platform/platform.h"
+#include "sources/byte_source.h"
 
 #include <cstdint>
 #include <cstdio>

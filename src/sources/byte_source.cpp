@@ -1,4 +1,4 @@
-#include "platform/byte_source.h"
+#include "sources/byte_source.h"
 
 #include "platform/platform.h"
 

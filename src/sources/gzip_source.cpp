@@ -1,9 +1,9 @@
-#include "platform/gzip_source.h"
+#include "sources/gzip_source.h"
+
+#include "sources/inflater.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
-#include <zlib.h>
 
 namespace qv {
 
@@ -60,27 +60,19 @@ std::unique_ptr<ByteSource> openLogSource(ByteSource& file) {
     return std::make_unique<PrefixedSource>(file, taken);
 }
 
-struct GzipSource::Inflater {
-    z_stream stream{};
-};
-
 GzipSource::GzipSource(ByteSource& compressed, std::string_view head)
     : compressed_(compressed), inflater_(std::make_unique<Inflater>()),
       input_(new char[kInputSize]) {
-    z_stream& z = inflater_->stream;
-    if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) { // 16: a gzip wrapper, not zlib's
-        fail("cannot start inflating");
+    if (!inflater_->started()) {
+        fail(inflater_->damage());
         return;
     }
     if (!head.empty()) // a view of nothing may hold no pointer at all
         std::memcpy(input_.get(), head.data(), head.size());
-    z.next_in = reinterpret_cast<Bytef*>(input_.get());
-    z.avail_in = static_cast<uInt>(head.size());
+    inflater_->setInput(input_.get(), head.size());
 }
 
-GzipSource::~GzipSource() {
-    inflateEnd(&inflater_->stream);
-}
+GzipSource::~GzipSource() = default;
 
 void GzipSource::fail(const char* why) {
     error_ = why;
@@ -89,64 +81,70 @@ void GzipSource::fail(const char* why) {
 
 // More compressed bytes behind what is left; false at their end or on an error.
 bool GzipSource::refill() {
-    z_stream& z = inflater_->stream;
     if (inputEnded_)
         return false;
-    std::memmove(input_.get(), z.next_in, z.avail_in);
-    const std::size_t n = compressed_.read(input_.get() + z.avail_in, kInputSize - z.avail_in);
+    const std::size_t left = inflater_->availIn();
+    std::memmove(input_.get(), inflater_->nextIn(), left);
+    const std::size_t n = compressed_.read(input_.get() + left, kInputSize - left);
     if (n == 0) {
         inputEnded_ = true;
         if (compressed_.failed())
             fail(compressed_.errorText().c_str());
         return false;
     }
-    z.next_in = reinterpret_cast<Bytef*>(input_.get());
-    z.avail_in += static_cast<uInt>(n);
+    inflater_->setInput(input_.get(), left + n);
     return true;
 }
 
 // Zero bytes after a member are padding (tape blocks, some archivers), not
 // another member: a member starts with 1f 8b.
 bool GzipSource::startNextMember() {
-    z_stream& z = inflater_->stream;
-    while (z.avail_in > 0 && *z.next_in == 0) {
-        ++z.next_in;
-        --z.avail_in;
+    const char* in = inflater_->nextIn();
+    std::size_t left = inflater_->availIn();
+    while (left > 0 && *in == 0) {
+        ++in;
+        --left;
     }
-    if (z.avail_in == 0)
+    inflater_->setInput(in, left);
+    if (left == 0)
         return false;
-    inflateReset(&z);
+    inflater_->nextMember();
     betweenMembers_ = false;
     return true;
 }
 
 std::size_t GzipSource::read(char* buffer, std::size_t size) {
-    z_stream& z = inflater_->stream;
-    z.next_out = reinterpret_cast<Bytef*>(buffer);
-    z.avail_out = static_cast<uInt>(std::min<std::size_t>(size, UINT_MAX));
-    const uInt wanted = z.avail_out;
-    while (!ended_ && z.avail_out > 0) {
-        if (z.avail_in == 0) {
+    std::size_t given = 0;
+    while (!ended_ && given < size) {
+        if (betweenMembers_ && !startNextMember()) {
             // Text already inflated goes out before a wait for more input
             // (a followed log may not grow for hours).
-            if (z.avail_out < wanted)
+            if (given > 0)
+                break;
+            if (!refill())
+                ended_ = true; // the end of the last member is the end of the text
+            continue;
+        }
+        const std::size_t before = inflater_->availIn();
+        std::size_t wrote = 0;
+        const Inflater::Step step = inflater_->inflate(buffer + given, size - given, wrote);
+        given += wrote;
+        if (step == Inflater::Step::MemberEnd) {
+            betweenMembers_ = true; // concatenated archives are one text
+        } else if (step == Inflater::Step::Damaged) {
+            fail(inflater_->damage());
+        } else if (wrote == 0 && (inflater_->availIn() == 0 || inflater_->availIn() == before)) {
+            // The inflater wants more input.
+            if (given > 0)
                 break;
             if (!refill()) {
-                if (!ended_ && !betweenMembers_)
+                if (!ended_)
                     fail("unexpected end of compressed data");
-                ended_ = true;
                 break;
             }
         }
-        if (betweenMembers_ && !startNextMember())
-            continue;
-        const int status = inflate(&z, Z_NO_FLUSH);
-        if (status == Z_STREAM_END)
-            betweenMembers_ = true; // concatenated archives are one text
-        else if (status != Z_OK && (status != Z_BUF_ERROR || z.avail_in > 0))
-            fail(z.msg ? z.msg : "corrupt compressed data");
     }
-    return wanted - z.avail_out;
+    return given;
 }
 
 } // namespace qv

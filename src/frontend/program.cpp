@@ -133,8 +133,10 @@ void Program::prePass(int argc, const char* const* argv) {
                 return;
             }
         } else if (std::strcmp(argv[i], "/gencfg") == 0) {
-            if (writeDefaultConfig(console_))
-                console_.printf("Generated config file qv.cfg\n");
+            // A starter file that is not there must not pass for a success.
+            if (!writeDefaultConfig(console_))
+                throw ProgramExit{1};
+            console_.printf("Generated config file qv.cfg\n");
             throw ProgramExit{0};
         }
     }

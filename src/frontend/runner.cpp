@@ -71,9 +71,11 @@ FollowEnd FileRunner::processFile(const char* name) {
     lineCount_ = 0;
     const bool standardInputLog = std::string_view(name) == "-";
     std::string whyNot;
+    opened_ = false;
     std::FILE* file = standardInputLog ? standardInput() : openForRead(name, &whyNot);
     if (!file)
         fatal(console_, whyNot, "Error opening %s\n", name);
+    opened_ = true;
     report_.print("**** Processing File %s ****\n", name);
     std::string readError;
     FollowEnd end = FollowEnd::EndOfFile;
@@ -129,18 +131,40 @@ void FileRunner::runFilePattern(const char* pattern) {
         return;
     }
     std::string path;
-    std::unique_ptr<FileSearch> search = findFirstFile(pattern, path);
+    std::string whyNot;
+    std::unique_ptr<FileSearch> search = findFirstFile(pattern, path, &whyNot);
     if (!search) {
-        reportNoMatch(pattern);
+        reportNoMatch(pattern, whyNot);
         return;
     }
     do {
-        if (!isOwnOutput(path.c_str()))
+        if (isOwnOutput(path.c_str()))
+            continue;
+        try {
             processFile(path.c_str());
+        } catch (const ProgramExit&) {
+            reportNotAnalysed(pattern, *search);
+            throw;
+        }
     } while (findNextFile(*search, path));
 }
 
-void FileRunner::reportNoMatch(const char* pattern) {
+// A match that cannot be opened or read ends the run; what it leaves out
+// must not go unsaid.
+void FileRunner::reportNotAnalysed(const char* pattern, FileSearch& search) {
+    std::int64_t left = opened_ ? 0 : 1;
+    for (std::string path; findNextFile(search, path);)
+        if (!isOwnOutput(path.c_str()))
+            ++left;
+    if (left > 0)
+        console_.diagnose("%lld match%s of '%s' not analysed", static_cast<long long>(left),
+                          left == 1 ? "" : "es", pattern);
+}
+
+// A folder that cannot be read is no empty folder.
+void FileRunner::reportNoMatch(const char* pattern, const std::string& whyNot) {
+    if (!whyNot.empty())
+        fatal(console_, whyNot, "Error opening %s\n", pattern);
     console_.printf("Coundn't find matching file for [%s]\n", pattern);
     console_.diagnose("no file matches '%s'", pattern);
 }

@@ -49,13 +49,15 @@ class FileRunner final : private FollowHooks {
     void readFile(const char* name, std::FILE* file, std::string& readError);
     void runScan(const char* name, LineReader& logFile);
     bool isOwnOutput(const char* path) const;
-    void reportNoMatch(const char* pattern);
+    void reportNoMatch(const char* pattern, const std::string& whyNot);
+    void reportNotAnalysed(const char* pattern, FileSearch& search);
 
     // Following (runner_follow.cpp).
     bool followed(const char* name, std::FILE* file);
     FollowEnd followFile(const char* name, std::FILE* file, std::string& readError);
     void followNewestMatch(const char* pattern);
-    std::string newestMatch(const char* pattern, std::vector<std::string>& matches) const;
+    std::string newestMatch(const char* pattern, std::vector<std::string>& matches,
+                            std::string* whyNot = nullptr) const;
     void beforeWait() override;
     bool stopRequested() override;
     bool superseded() override;
@@ -70,6 +72,7 @@ class FileRunner final : private FollowHooks {
     LineScanOptions lineScans_;
     std::int64_t lineCount_ = 0; // reads of the current file in the line scans
     std::int64_t filesAnalysed_ = 0;
+    bool opened_ = false; // the current log was opened
 
     /// The newest match of a followed pattern, and what a newer one must beat.
     struct PatternWatch {

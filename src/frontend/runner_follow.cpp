@@ -55,9 +55,10 @@ FollowEnd FileRunner::followFile(const char* name, std::FILE* file, std::string&
 // to a run without /follow.
 void FileRunner::followNewestMatch(const char* pattern) {
     std::vector<std::string> matches;
-    std::string path = newestMatch(pattern, matches);
+    std::string whyNot;
+    std::string path = newestMatch(pattern, matches, &whyNot);
     if (path.empty()) {
-        reportNoMatch(pattern);
+        reportNoMatch(pattern, whyNot);
         return;
     }
     if (matches.size() > 1)
@@ -81,9 +82,10 @@ void FileRunner::followNewestMatch(const char* pattern) {
 
 // The last match in the pattern run's own order, its outputs left out;
 // empty when there is none. `matches` gets every match.
-std::string FileRunner::newestMatch(const char* pattern, std::vector<std::string>& matches) const {
+std::string FileRunner::newestMatch(const char* pattern, std::vector<std::string>& matches,
+                                    std::string* whyNot) const {
     std::string path;
-    std::unique_ptr<FileSearch> search = findFirstFile(pattern, path);
+    std::unique_ptr<FileSearch> search = findFirstFile(pattern, path, whyNot);
     if (!search)
         return {};
     do {

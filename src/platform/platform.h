@@ -118,8 +118,12 @@ class FileSearch {
 };
 
 /// Starts a search; returns nullptr when nothing matches or the search
-/// cannot be made. The first match is taken with `findNextFile`.
-std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firstPath);
+/// cannot be made, and then, when the pattern's folder is there but cannot be
+/// read (no permission, a name too long, a file used as a folder), the
+/// system's reason in `whyNot` when it is given. The first match is taken
+/// with `findNextFile`.
+std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firstPath,
+                                          std::string* whyNot = nullptr);
 bool findNextFile(FileSearch& search, std::string& path);
 
 /// Matches a bare name against a pattern component: "*" any run (also empty,

@@ -109,14 +109,20 @@ bool skippedMatch(const std::string& path) {
 
 } // namespace
 
-std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firstPath) {
+std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firstPath,
+                                          std::string* whyNot) {
     const std::string_view full(pattern);
     const std::size_t dirLength = directoryPartLength(full, false);
     const std::string dir(full.substr(0, dirLength));
     const std::string_view namePattern = full.substr(dirLength);
     DIR* d = opendir(dir.empty() ? "." : dir.c_str());
-    if (!d)
+    if (!d) {
+        // A folder that is not there holds no match; any other failure is
+        // one the user must hear of.
+        if (whyNot && errno != ENOENT)
+            *whyNot = lastErrorText();
         return nullptr;
+    }
     std::vector<std::string> names;
     while (const dirent* entry = readdir(d)) {
         const std::string_view name(entry->d_name);

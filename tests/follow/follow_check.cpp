@@ -9,6 +9,7 @@
 //
 // Scenarios:
 //   grow       one file grows (Ctrl-Z and a last line without newline late)
+//   hang_up    the same, ended by SIGHUP (a dropped session) instead of Ctrl-C
 //   truncated  the file is emptied and written anew: compared with a pattern
 //              run over the two contents as two files
 //   replaced   another file is renamed over it: the same comparison
@@ -165,9 +166,9 @@ int runOnce(const Options& o, const fs::path& dir, const std::vector<std::string
     return exitCode(run.wait(60s), "run without /follow in " + dir.string());
 }
 
-// Ctrl-C, then the run must end as at the end of its file.
-int stop(Run& run) {
-    run.signal(SIGINT);
+// Ctrl-C (or another stop signal), then the run must end as at the end of its file.
+int stop(Run& run, int signal = SIGINT) {
+    run.signal(signal);
     return exitCode(run.wait(20s), "followed run after Ctrl-C");
 }
 
@@ -334,7 +335,7 @@ Part partReport(const Options& o, const Dirs& d, const std::string& name, const 
     return {reportBeforeTotals(readFile(d.part / "stdout.txt")), readFile(d.part / "stderr.txt")};
 }
 
-bool grow(const Options& o, const Dirs& d, const std::string& sample) {
+bool grow(const Options& o, const Dirs& d, const std::string& sample, int stopSignal) {
     // A Ctrl-Z late in the file, and after it a last line without newline.
     const std::size_t late = lineEndAfter(sample, 0.9);
     const std::string log =
@@ -350,7 +351,7 @@ bool grow(const Options& o, const Dirs& d, const std::string& sample) {
     if (!caughtUp(d.follow, expectedHalf))
         return false;
     writer.write(d.follow / "day.log", std::string_view(log).substr(half));
-    const int followed = stop(run);
+    const int followed = stop(run, stopSignal);
     writeFile(d.once / "day.log", log);
     return sameExit(followed, runOnce(o, d.once, args)) && sameOutputs(o.args, d.follow, d.once);
 }
@@ -547,7 +548,9 @@ bool parse(int argc, char** argv, Options& o) {
 bool runScenario(const Options& o, const Dirs& d) {
     const std::string sample = readFile(o.log);
     if (o.scenario == "grow")
-        return grow(o, d, sample);
+        return grow(o, d, sample, SIGINT);
+    if (o.scenario == "hang_up")
+        return grow(o, d, sample, SIGHUP);
     if (o.scenario == "truncated" || o.scenario == "replaced")
         return startAgain(o, d, sample, o.scenario == "replaced");
     if (o.scenario == "newer")

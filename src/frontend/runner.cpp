@@ -65,14 +65,22 @@ void FileRunner::runScan(const char* name, LineReader& logFile) {
 }
 
 // One log file: reset, open, banner, scan, close. "-" is standard input.
-// Returns how the follow of the file ended.
-FollowEnd FileRunner::processFile(const char* name) {
+// `again`: a followed path opened anew after its end. Returns how the
+// follow of the file ended.
+FollowEnd FileRunner::processFile(const char* name, bool again) {
     resetFileStats(transitions_);
     lineCount_ = 0;
     const bool standardInputLog = std::string_view(name) == "-";
     std::string whyNot;
+    bool notRegular = false;
     opened_ = false;
-    std::FILE* file = standardInputLog ? standardInput() : openForRead(name, &whyNot);
+    std::FILE* file = standardInputLog ? standardInput()
+                      : again          ? reopenFollowed(name, whyNot, notRegular)
+                                       : openForRead(name, &whyNot);
+    if (!file && notRegular) {
+        console_.diagnose("/follow ended: %s is no longer a regular file", name);
+        return FollowEnd::EndOfFile;
+    }
     if (!file)
         fatal(console_, whyNot, "Error opening %s\n", name);
     opened_ = true;
@@ -119,10 +127,9 @@ bool FileRunner::isOwnOutput(const char* path) const {
 
 // A followed log that is truncated or replaced starts again with its banner.
 void FileRunner::runSingleFile(const char* logName) {
-    FollowEnd end;
-    do
-        end = processFile(logName);
-    while (end == FollowEnd::Truncated || end == FollowEnd::Replaced);
+    FollowEnd end = processFile(logName, false);
+    while (end == FollowEnd::Truncated || end == FollowEnd::Replaced)
+        end = processFile(logName, true);
 }
 
 void FileRunner::runFilePattern(const char* pattern) {

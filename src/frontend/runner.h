@@ -45,7 +45,7 @@ class FileRunner final : private FollowHooks {
     std::int64_t filesAnalysed() const { return filesAnalysed_; }
 
   private:
-    FollowEnd processFile(const char* name);
+    FollowEnd processFile(const char* name, bool again = false);
     void readFile(const char* name, std::FILE* file, std::string& readError);
     void runScan(const char* name, LineReader& logFile);
     bool isOwnOutput(const char* path) const;
@@ -54,6 +54,7 @@ class FileRunner final : private FollowHooks {
 
     // Following (runner_follow.cpp).
     bool followed(const char* name, std::FILE* file);
+    std::FILE* reopenFollowed(const char* name, std::string& whyNot, bool& notRegular);
     FollowEnd followFile(const char* name, std::FILE* file, std::string& readError);
     void followNewestMatch(const char* pattern);
     std::string newestMatch(const char* pattern, std::vector<std::string>& matches,

@@ -51,6 +51,13 @@ FollowEnd FileRunner::followFile(const char* name, std::FILE* file, std::string&
     return source.end();
 }
 
+// What was reported of the file before goes out first; a FIFO or device now
+// at the path is not opened for reading: it could block the run for ever.
+std::FILE* FileRunner::reopenFollowed(const char* name, std::string& whyNot, bool& notRegular) {
+    beforeWait();
+    return openRegularForRead(name, &whyNot, &notRegular);
+}
+
 // Only the newest match is read, from its start; the older ones are left
 // to a run without /follow.
 void FileRunner::followNewestMatch(const char* pattern) {
@@ -65,12 +72,12 @@ void FileRunner::followNewestMatch(const char* pattern) {
         console_.diagnose("/follow reads only the newest match of '%s', %s; %zu older not "
                           "reported",
                           pattern, path.c_str(), matches.size() - 1);
-    for (;;) {
+    for (bool again = false;; again = true) {
         patternWatch_.pattern = pattern;
         patternWatch_.followed = path;
         patternWatch_.knownMatches = std::move(matches);
         patternWatch_.nextLook = std::chrono::steady_clock::now() + kPatternLook;
-        const FollowEnd end = processFile(path.c_str());
+        const FollowEnd end = processFile(path.c_str(), again);
         if (end == FollowEnd::Superseded)
             path = patternWatch_.newer;
         else if (end != FollowEnd::Truncated && end != FollowEnd::Replaced)

@@ -26,6 +26,12 @@ std::FILE* openSharedForRead(const char* path);
 /// the reason in `whyNot` when it is given.
 std::FILE* openForRead(const char* path, std::string* whyNot = nullptr);
 
+/// openForRead for a file that must be a regular one (the configuration file,
+/// a followed log opened again): a FIFO, socket or device is refused without
+/// waiting on it (a FIFO without a writer would block the open), with
+/// `notRegular` set; a directory is refused as by openForRead.
+std::FILE* openRegularForRead(const char* path, std::string* whyNot, bool* notRegular);
+
 /// Opens (creates or truncates) a file for writing in binary mode; newline
 /// conversion is done by TextFileWriter. Returns nullptr on failure, with the
 /// reason in `whyNot` when it is given.

@@ -15,6 +15,35 @@ std::FILE* openSharedForRead(const char* path) {
     return std::fopen(path, "rb");
 }
 
+std::FILE* openRegularForRead(const char* path, std::string* whyNot, bool* notRegular) {
+    const int fd = open(path, O_RDONLY | O_NONBLOCK);
+    if (fd < 0) {
+        if (whyNot)
+            *whyNot = lastErrorText();
+        return nullptr;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool directory = S_ISDIR(st.st_mode);
+        close(fd);
+        if (whyNot)
+            *whyNot = directory ? "is a directory" : "not a regular file";
+        if (notRegular)
+            *notRegular = !directory;
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = fdopen(fd, "rb");
+    if (!f) {
+        if (whyNot)
+            *whyNot = lastErrorText();
+        close(fd);
+        return nullptr;
+    }
+    std::setvbuf(f, nullptr, _IONBF, 0); // as openForRead
+    return f;
+}
+
 std::string lastErrorText() {
     return std::strerror(errno);
 }

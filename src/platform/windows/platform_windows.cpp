@@ -28,6 +28,20 @@ std::FILE* openSharedForRead(const char* path) {
     return f;
 }
 
+// A named pipe without a server fails to open at once; what opens and is no
+// disk file (a console, a device) is refused here.
+std::FILE* openRegularForRead(const char* path, std::string* whyNot, bool* notRegular) {
+    std::FILE* f = openForRead(path, whyNot);
+    if (!f || regularFileIdOf(f).known)
+        return f;
+    std::fclose(f);
+    if (whyNot)
+        *whyNot = "not a regular file";
+    if (notRegular)
+        *notRegular = true;
+    return nullptr;
+}
+
 std::string lastErrorText() {
     const int crtError = errno;
     const DWORD code = GetLastError();

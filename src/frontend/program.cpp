@@ -133,8 +133,10 @@ void Program::prePass(int argc, const char* const* argv) {
                 return;
             }
         } else if (std::strcmp(argv[i], "/gencfg") == 0) {
-            if (writeDefaultConfig(console_))
-                console_.printf("Generated config file qv.cfg\n");
+            // A starter file that is not there must not pass for a success.
+            if (!writeDefaultConfig(console_))
+                throw ProgramExit{1};
+            console_.printf("Generated config file qv.cfg\n");
             throw ProgramExit{0};
         }
     }
@@ -142,9 +144,14 @@ void Program::prePass(int argc, const char* const* argv) {
 
 void Program::loadConfigFile() {
     std::string whyNot;
-    std::FILE* file = openForRead(settings_.cfgPath, &whyNot);
+    bool notRegular = false;
+    // A FIFO or device could hold the run before its first line for ever.
+    std::FILE* file = openRegularForRead(settings_.cfgPath, &whyNot, &notRegular);
     if (!file) {
-        if (cfgGiven_)
+        if (notRegular)
+            console_.diagnose("configuration file %s is not a regular file: skipped",
+                              settings_.cfgPath);
+        else if (cfgGiven_)
             console_.diagnose("configuration file %s cannot be opened: %s; going on without it",
                               settings_.cfgPath, whyNot.c_str());
         return;

@@ -79,15 +79,25 @@ void FileRunner::runScan(const char* name, LineReader& logFile) {
 }
 
 // One log file: reset, open, banner, scan, close. "-" is standard input.
-// Returns how the follow of the file ended.
-FollowEnd FileRunner::processFile(const char* name) {
+// `again`: a followed path opened anew after its end. Returns how the
+// follow of the file ended.
+FollowEnd FileRunner::processFile(const char* name, bool again) {
     resetFileStats(transitions_);
     lineCount_ = 0;
     const bool standardInputLog = std::string_view(name) == "-";
     std::string whyNot;
-    std::FILE* file = standardInputLog ? standardInput() : openForRead(name, &whyNot);
+    bool notRegular = false;
+    opened_ = false;
+    std::FILE* file = standardInputLog ? standardInput()
+                      : again          ? reopenFollowed(name, whyNot, notRegular)
+                                       : openForRead(name, &whyNot);
+    if (!file && notRegular) {
+        console_.diagnose("/follow ended: %s is no longer a regular file", name);
+        return FollowEnd::EndOfFile;
+    }
     if (!file)
         fatal(console_, whyNot, "Error opening %s\n", name);
+    opened_ = true;
     report_.print("**** Processing File %s ****\n", name);
     std::string readError;
     FollowEnd end = FollowEnd::EndOfFile;
@@ -137,10 +147,9 @@ bool FileRunner::isOwnOutput(const char* path) const {
 
 // A followed log that is truncated or replaced starts again with its banner.
 void FileRunner::runSingleFile(const char* logName) {
-    FollowEnd end;
-    do
-        end = processFile(logName);
-    while (end == FollowEnd::Truncated || end == FollowEnd::Replaced);
+    FollowEnd end = processFile(logName, false);
+    while (end == FollowEnd::Truncated || end == FollowEnd::Replaced)
+        end = processFile(logName, true);
 }
 
 void FileRunner::runFilePattern(const char* pattern) {
@@ -149,9 +158,10 @@ void FileRunner::runFilePattern(const char* pattern) {
         return;
     }
     std::string path;
-    std::unique_ptr<FileSearch> search = findFirstFile(pattern, path);
+    std::string whyNot;
+    std::unique_ptr<FileSearch> search = findFirstFile(pattern, path, &whyNot);
     if (!search) {
-        reportNoMatch(pattern);
+        reportNoMatch(pattern, whyNot);
         return;
     }
     std::vector<std::string> logs;
@@ -165,12 +175,30 @@ void FileRunner::runFilePattern(const char* pattern) {
         ahead_ = std::make_unique<InflateAhead>(logs, threads);
         aheadIndex_ = 0;
     }
-    for (const std::string& log : logs)
-        processFile(log.c_str());
+    for (std::size_t i = 0; i < logs.size(); ++i) {
+        try {
+            processFile(logs[i].c_str());
+        } catch (const ProgramExit&) {
+            reportNotAnalysed(pattern,
+                              static_cast<std::int64_t>(logs.size() - i - 1) + (opened_ ? 0 : 1));
+            throw;
+        }
+    }
     ahead_.reset();
 }
 
-void FileRunner::reportNoMatch(const char* pattern) {
+// A match that cannot be opened or read ends the run; what it leaves out
+// must not go unsaid.
+void FileRunner::reportNotAnalysed(const char* pattern, std::int64_t left) {
+    if (left > 0)
+        console_.diagnose("%lld match%s of '%s' not analysed", static_cast<long long>(left),
+                          left == 1 ? "" : "es", pattern);
+}
+
+// A folder that cannot be read is no empty folder.
+void FileRunner::reportNoMatch(const char* pattern, const std::string& whyNot) {
+    if (!whyNot.empty())
+        fatal(console_, whyNot, "Error opening %s\n", pattern);
     console_.printf("Coundn't find matching file for [%s]\n", pattern);
     console_.diagnose("no file matches '%s'", pattern);
 }

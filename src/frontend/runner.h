@@ -46,17 +46,20 @@ class FileRunner final : private FollowHooks {
     std::int64_t filesAnalysed() const { return filesAnalysed_; }
 
   private:
-    FollowEnd processFile(const char* name);
+    FollowEnd processFile(const char* name, bool again = false);
     void readFile(const char* name, std::FILE* file, std::string& readError);
     void runScan(const char* name, LineReader& logFile);
     bool isOwnOutput(const char* path) const;
-    void reportNoMatch(const char* pattern);
+    void reportNoMatch(const char* pattern, const std::string& whyNot);
+    void reportNotAnalysed(const char* pattern, std::int64_t left);
 
     // Following (runner_follow.cpp).
     bool followed(const char* name, std::FILE* file);
+    std::FILE* reopenFollowed(const char* name, std::string& whyNot, bool& notRegular);
     FollowEnd followFile(const char* name, std::FILE* file, std::string& readError);
     void followNewestMatch(const char* pattern);
-    std::string newestMatch(const char* pattern, std::vector<std::string>& matches) const;
+    std::string newestMatch(const char* pattern, std::vector<std::string>& matches,
+                            std::string* whyNot = nullptr) const;
     void beforeWait() override;
     bool stopRequested() override;
     bool superseded() override;
@@ -73,6 +76,7 @@ class FileRunner final : private FollowHooks {
     std::int64_t filesAnalysed_ = 0;
     std::unique_ptr<InflateAhead> ahead_; // a pattern run's later files, inflated ahead
     std::size_t aheadIndex_ = 0;          // its next file
+    bool opened_ = false;                 // the current log was opened
 
     /// The newest match of a followed pattern, and what a newer one must beat.
     struct PatternWatch {

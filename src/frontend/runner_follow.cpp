@@ -51,25 +51,33 @@ FollowEnd FileRunner::followFile(const char* name, std::FILE* file, std::string&
     return source.end();
 }
 
+// What was reported of the file before goes out first; a FIFO or device now
+// at the path is not opened for reading: it could block the run for ever.
+std::FILE* FileRunner::reopenFollowed(const char* name, std::string& whyNot, bool& notRegular) {
+    beforeWait();
+    return openRegularForRead(name, &whyNot, &notRegular);
+}
+
 // Only the newest match is read, from its start; the older ones are left
 // to a run without /follow.
 void FileRunner::followNewestMatch(const char* pattern) {
     std::vector<std::string> matches;
-    std::string path = newestMatch(pattern, matches);
+    std::string whyNot;
+    std::string path = newestMatch(pattern, matches, &whyNot);
     if (path.empty()) {
-        reportNoMatch(pattern);
+        reportNoMatch(pattern, whyNot);
         return;
     }
     if (matches.size() > 1)
         console_.diagnose("/follow reads only the newest match of '%s', %s; %zu older not "
                           "reported",
                           pattern, path.c_str(), matches.size() - 1);
-    for (;;) {
+    for (bool again = false;; again = true) {
         patternWatch_.pattern = pattern;
         patternWatch_.followed = path;
         patternWatch_.knownMatches = std::move(matches);
         patternWatch_.nextLook = std::chrono::steady_clock::now() + kPatternLook;
-        const FollowEnd end = processFile(path.c_str());
+        const FollowEnd end = processFile(path.c_str(), again);
         if (end == FollowEnd::Superseded)
             path = patternWatch_.newer;
         else if (end != FollowEnd::Truncated && end != FollowEnd::Replaced)
@@ -81,9 +89,10 @@ void FileRunner::followNewestMatch(const char* pattern) {
 
 // The last match in the pattern run's own order, its outputs left out;
 // empty when there is none. `matches` gets every match.
-std::string FileRunner::newestMatch(const char* pattern, std::vector<std::string>& matches) const {
+std::string FileRunner::newestMatch(const char* pattern, std::vector<std::string>& matches,
+                                    std::string* whyNot) const {
     std::string path;
-    std::unique_ptr<FileSearch> search = findFirstFile(pattern, path);
+    std::unique_ptr<FileSearch> search = findFirstFile(pattern, path, whyNot);
     if (!search)
         return {};
     do {

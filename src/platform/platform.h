@@ -26,6 +26,12 @@ std::FILE* openSharedForRead(const char* path);
 /// the reason in `whyNot` when it is given.
 std::FILE* openForRead(const char* path, std::string* whyNot = nullptr);
 
+/// openForRead for a file that must be a regular one (the configuration file,
+/// a followed log opened again): a FIFO, socket or device is refused without
+/// waiting on it (a FIFO without a writer would block the open), with
+/// `notRegular` set; a directory is refused as by openForRead.
+std::FILE* openRegularForRead(const char* path, std::string* whyNot, bool* notRegular);
+
 /// Opens (creates or truncates) a file for writing in binary mode; newline
 /// conversion is done by TextFileWriter. Returns nullptr on failure, with the
 /// reason in `whyNot` when it is given.
@@ -72,7 +78,7 @@ std::int64_t regularFileSize(std::FILE* file);
 bool consoleIsTerminal();
 
 /// The stop keys of a followed run, caught while the object lives: the first
-/// Ctrl-C (SIGINT or SIGTERM on POSIX; Ctrl-C or Ctrl-Break at the Windows
+/// Ctrl-C (SIGINT, SIGTERM or SIGHUP unless ignored on POSIX; Ctrl-C or Ctrl-Break at the Windows
 /// console) asks the run to stop and wakes a waiting `FileWatch`; the second
 /// ends the process at once with exit code 130. The default handling comes
 /// back when the object goes. One at a time.
@@ -118,8 +124,12 @@ class FileSearch {
 };
 
 /// Starts a search; returns nullptr when nothing matches or the search
-/// cannot be made. The first match is taken with `findNextFile`.
-std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firstPath);
+/// cannot be made, and then, when the pattern's folder is there but cannot be
+/// read (no permission, a name too long, a file used as a folder), the
+/// system's reason in `whyNot` when it is given. The first match is taken
+/// with `findNextFile`.
+std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firstPath,
+                                          std::string* whyNot = nullptr);
 bool findNextFile(FileSearch& search, std::string& path);
 
 /// Matches a bare name against a pattern component: "*" any run (also empty,

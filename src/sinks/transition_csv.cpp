@@ -26,7 +26,8 @@ void appendCsvField(std::string& out, std::string_view field) {
 }
 
 void appendCsvTextField(std::string& out, std::string_view field) {
-    if (!field.empty() &&
+    // A lone "-" (standard input's name) is no formula in any spreadsheet.
+    if (!field.empty() && field != "-" &&
         std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos) {
         std::string guarded = "'";
         guarded += field;

@@ -16,7 +16,8 @@ namespace qv {
 void appendCsvField(std::string& out, std::string_view field);
 
 /// Appends a text field that a spreadsheet must not take for a formula: one
-/// that begins with "=", "+", "-", "@", a tab or a CR gets a "'" in front.
+/// that begins with "=", "+", "-", "@", a tab or a CR gets a "'" in front
+/// (a lone "-" does not).
 void appendCsvTextField(std::string& out, std::string_view field);
 
 /// Appends "hh:mm:ss:ff" made of the eight hex digits of a raw timecode, so

@@ -9,9 +9,12 @@
 //
 // Scenarios:
 //   grow       one file grows (Ctrl-Z and a last line without newline late)
+//   hang_up    the same, ended by SIGHUP (a dropped session) instead of Ctrl-C
 //   truncated  the file is emptied and written anew: compared with a pattern
 //              run over the two contents as two files
 //   replaced   another file is renamed over it: the same comparison
+//   fifo       a FIFO is renamed over it: the run ends on its own, its report
+//              that of the first content, the summary included
 //   newer      /multi: day1.log grows, then day2.log appears and grows;
 //              day0.log (older) must not be reported, nor the output file
 //   stop_keys  a second Ctrl-C ends a run blocked on its output with 130;
@@ -33,6 +36,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -165,9 +169,9 @@ int runOnce(const Options& o, const fs::path& dir, const std::vector<std::string
     return exitCode(run.wait(60s), "run without /follow in " + dir.string());
 }
 
-// Ctrl-C, then the run must end as at the end of its file.
-int stop(Run& run) {
-    run.signal(SIGINT);
+// Ctrl-C (or another stop signal), then the run must end as at the end of its file.
+int stop(Run& run, int signal = SIGINT) {
+    run.signal(signal);
     return exitCode(run.wait(20s), "followed run after Ctrl-C");
 }
 
@@ -334,7 +338,7 @@ Part partReport(const Options& o, const Dirs& d, const std::string& name, const 
     return {reportBeforeTotals(readFile(d.part / "stdout.txt")), readFile(d.part / "stderr.txt")};
 }
 
-bool grow(const Options& o, const Dirs& d, const std::string& sample) {
+bool grow(const Options& o, const Dirs& d, const std::string& sample, int stopSignal) {
     // A Ctrl-Z late in the file, and after it a last line without newline.
     const std::size_t late = lineEndAfter(sample, 0.9);
     const std::string log =
@@ -350,7 +354,7 @@ bool grow(const Options& o, const Dirs& d, const std::string& sample) {
     if (!caughtUp(d.follow, expectedHalf))
         return false;
     writer.write(d.follow / "day.log", std::string_view(log).substr(half));
-    const int followed = stop(run);
+    const int followed = stop(run, stopSignal);
     writeFile(d.once / "day.log", log);
     return sameExit(followed, runOnce(o, d.once, args)) && sameOutputs(o.args, d.follow, d.once);
 }
@@ -419,6 +423,37 @@ bool startAgain(const Options& o, const Dirs& d, const std::string& sample, bool
     writeFile(d.once / "b.log", second);
     return sameExit(followed, runOnce(o, d.once, with({"?.log", "/multi"}, o.args))) &&
            sameAsTwoFiles(o, d);
+}
+
+// No writer ever opens the FIFO: a run that opens it for reading would wait
+// for ever, deaf to the first Ctrl-C, and lose its buffered summary at the second.
+bool replacedByFifo(const Options& o, const Dirs& d, const std::string& sample) {
+    const std::string first = sample.substr(0, lineEndAfter(sample, 0.4));
+    const std::vector<std::string> args = with({"day.log"}, o.args);
+    const Part expectedFirst = partReport(o, d, "day.log", first, args);
+
+    writeFile(d.follow / "day.log", "");
+    Run run(o, d.follow, with(args, {"/follow"}));
+    Writer writer(o.seed);
+    writer.write(d.follow / "day.log", first);
+    if (!caughtUp(d.follow, expectedFirst))
+        return false;
+    std::this_thread::sleep_for(600ms); // every byte read
+    if (mkfifo((d.follow / "day.new").c_str(), 0600) != 0)
+        return fail("mkfifo");
+    fs::rename(d.follow / "day.new", d.follow / "day.log");
+    const int status = run.wait(10s);
+    if (status == -1)
+        run.signal(SIGINT); // let the kept standard output show how far it got
+    const int followed = exitCode(status, "followed run after a FIFO took the log's place");
+    writeFile(d.once / "day.log", first);
+    const int once = runOnce(o, d.once, args);
+    const std::string note = "quorvex: /follow ended: day.log is no longer a regular file\n";
+    return sameExit(followed, once) &&
+           same("standard output", readFile(d.follow / "stdout.txt"),
+                readFile(d.once / "stdout.txt")) &&
+           same("standard error", readFile(d.follow / "stderr.txt"),
+                readFile(d.once / "stderr.txt") + note);
 }
 
 std::string hoursFile(const std::vector<std::string>& args) {
@@ -547,9 +582,13 @@ bool parse(int argc, char** argv, Options& o) {
 bool runScenario(const Options& o, const Dirs& d) {
     const std::string sample = readFile(o.log);
     if (o.scenario == "grow")
-        return grow(o, d, sample);
+        return grow(o, d, sample, SIGINT);
+    if (o.scenario == "hang_up")
+        return grow(o, d, sample, SIGHUP);
     if (o.scenario == "truncated" || o.scenario == "replaced")
         return startAgain(o, d, sample, o.scenario == "replaced");
+    if (o.scenario == "fifo")
+        return replacedByFifo(o, d, sample);
     if (o.scenario == "newer")
         return newer(o, d, sample);
     if (o.scenario == "stop_keys")

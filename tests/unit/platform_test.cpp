@@ -13,6 +13,10 @@
 #include <random>
 #include <sstream>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace qv {
 namespace {
 
@@ -97,6 +101,31 @@ TEST_F(SearchDir, FileIdentityAndDirectories) {
     std::FILE* f = openForRead(a.c_str());
     ASSERT_NE(f, nullptr);
     std::fclose(f);
+}
+
+// A file that must be a regular one: a FIFO without a writer is refused at
+// once (a blocking open would never return here), a directory as before.
+TEST_F(SearchDir, RegularOpenRefusesWithoutWaiting) {
+    std::string why;
+    bool notRegular = false;
+    std::FILE* f = openRegularForRead((dir_ / "a.log").string().c_str(), &why, &notRegular);
+    ASSERT_NE(f, nullptr);
+    char byte = 0;
+    EXPECT_EQ(std::fread(&byte, 1, 1, f), 1u); // readable, and reads block again
+    EXPECT_EQ(byte, 'a');
+    std::fclose(f);
+    EXPECT_EQ(openRegularForRead((dir_ / "sub.log").string().c_str(), &why, &notRegular), nullptr);
+    EXPECT_FALSE(notRegular);
+    EXPECT_EQ(openRegularForRead((dir_ / "none.log").string().c_str(), &why, &notRegular), nullptr);
+    EXPECT_FALSE(notRegular);
+    EXPECT_FALSE(why.empty());
+#ifndef _WIN32
+    const std::string fifo = (dir_ / "pipe.cfg").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(openRegularForRead(fifo.c_str(), &why, &notRegular), nullptr);
+    EXPECT_TRUE(notRegular);
+    EXPECT_EQ(why, "not a regular file");
+#endif
 }
 
 TEST_F(SearchDir, OutputFileBytesAreTheSameEverywhere) {

@@ -45,6 +45,8 @@ TEST(TransitionCsv, FileNamesAreNeverFormulas) {
     EXPECT_EQ(textField("=cmd|' /C calc'!A0.log"), "'=cmd|' /C calc'!A0.log");
     EXPECT_EQ(textField("+1.log"), "'+1.log");
     EXPECT_EQ(textField("-2.log"), "'-2.log");
+    EXPECT_EQ(textField("-"), "-"); // standard input's name
+    EXPECT_EQ(textField("--"), "'--");
     EXPECT_EQ(textField("@x.log"), "'@x.log");
     EXPECT_EQ(textField("\tx.log"), "'\tx.log");
     EXPECT_EQ(textField("\rx.log"), "\"'\rx.log\""); // quoted for the CR as well

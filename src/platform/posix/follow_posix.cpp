@@ -52,6 +52,7 @@ bool makePipe(int (&fds)[2]) {
 struct StopKeys::Saved {
     struct sigaction interrupt {};
     struct sigaction terminate {};
+    struct sigaction hangUp {};
 };
 
 StopKeys::StopKeys() : saved_(std::make_unique<Saved>()) {
@@ -68,11 +69,17 @@ StopKeys::StopKeys() : saved_(std::make_unique<Saved>()) {
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, &saved_->interrupt);
     sigaction(SIGTERM, &action, &saved_->terminate);
+    // A dropped session ends the follow as a stop does, with its summary;
+    // a run started to outlive its session (nohup) keeps ignoring it.
+    sigaction(SIGHUP, nullptr, &saved_->hangUp);
+    if (saved_->hangUp.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &action, nullptr);
 }
 
 StopKeys::~StopKeys() {
     sigaction(SIGINT, &saved_->interrupt, nullptr);
     sigaction(SIGTERM, &saved_->terminate, nullptr);
+    sigaction(SIGHUP, &saved_->hangUp, nullptr);
     for (int* fd : {&stopSignals.wakeRead, &stopSignals.wakeWrite}) {
         if (*fd >= 0)
             close(*fd);

@@ -15,6 +15,35 @@ std::FILE* openSharedForRead(const char* path) {
     return std::fopen(path, "rb");
 }
 
+std::FILE* openRegularForRead(const char* path, std::string* whyNot, bool* notRegular) {
+    const int fd = open(path, O_RDONLY | O_NONBLOCK);
+    if (fd < 0) {
+        if (whyNot)
+            *whyNot = lastErrorText();
+        return nullptr;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool directory = S_ISDIR(st.st_mode);
+        close(fd);
+        if (whyNot)
+            *whyNot = directory ? "is a directory" : "not a regular file";
+        if (notRegular)
+            *notRegular = !directory;
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = fdopen(fd, "rb");
+    if (!f) {
+        if (whyNot)
+            *whyNot = lastErrorText();
+        close(fd);
+        return nullptr;
+    }
+    std::setvbuf(f, nullptr, _IONBF, 0); // as openForRead
+    return f;
+}
+
 std::string lastErrorText() {
     return std::strerror(errno);
 }
@@ -109,14 +138,20 @@ bool skippedMatch(const std::string& path) {
 
 } // namespace
 
-std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firstPath) {
+std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firstPath,
+                                          std::string* whyNot) {
     const std::string_view full(pattern);
     const std::size_t dirLength = directoryPartLength(full, false);
     const std::string dir(full.substr(0, dirLength));
     const std::string_view namePattern = full.substr(dirLength);
     DIR* d = opendir(dir.empty() ? "." : dir.c_str());
-    if (!d)
+    if (!d) {
+        // A folder that is not there holds no match; any other failure is
+        // one the user must hear of.
+        if (whyNot && errno != ENOENT)
+            *whyNot = lastErrorText();
         return nullptr;
+    }
     std::vector<std::string> names;
     while (const dirent* entry = readdir(d)) {
         const std::string_view name(entry->d_name);

@@ -12,9 +12,9 @@
 namespace qv {
 
 std::FILE* openSharedForRead(const char* path) {
-    const HANDLE h = CreateFileA(path, GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return nullptr; // GetLastError() says why
     const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(h), _O_RDONLY | _O_BINARY);
@@ -26,6 +26,20 @@ std::FILE* openSharedForRead(const char* path) {
     if (!f)
         _close(fd);
     return f;
+}
+
+// A named pipe without a server fails to open at once; what opens and is no
+// disk file (a console, a device) is refused here.
+std::FILE* openRegularForRead(const char* path, std::string* whyNot, bool* notRegular) {
+    std::FILE* f = openForRead(path, whyNot);
+    if (!f || regularFileIdOf(f).known)
+        return f;
+    std::fclose(f);
+    if (whyNot)
+        *whyNot = "not a regular file";
+    if (notRegular)
+        *notRegular = true;
+    return nullptr;
 }
 
 std::string lastErrorText() {
@@ -170,13 +184,20 @@ bool consoleIsTerminal() {
     return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
-std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firstPath) {
+std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firstPath,
+                                          std::string* whyNot) {
     const std::string_view full(pattern);
     std::string dir(full.substr(0, directoryPartLength(full, true)));
     WIN32_FIND_DATAA data{};
     HANDLE h = FindFirstFileA(pattern, &data);
-    if (h == INVALID_HANDLE_VALUE)
+    if (h == INVALID_HANDLE_VALUE) {
+        // No match and no such folder are no failure; the rest is.
+        const DWORD code = GetLastError();
+        if (whyNot && code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND &&
+            code != ERROR_NO_MORE_FILES)
+            *whyNot = lastErrorText();
         return nullptr;
+    }
     auto search = std::make_unique<WindowsSearch>(h, data, std::move(dir));
     if (!search->next(firstPath))
         return nullptr;

@@ -6,8 +6,6 @@
 
 namespace qv {
 
-const char* const kDelayNames[kDelayCount] = {"rev2router", "rtrcmd2status", "rtrcmd2mx"};
-
 namespace {
 
 constexpr std::int64_t kLargestLimit = 2147483647;
@@ -23,7 +21,7 @@ bool sameNameIgnoringCase(std::string_view text, std::string_view name) {
 
 int delayIndex(std::string_view name) {
     for (int d = 0; d < kDelayCount; ++d)
-        if (sameNameIgnoringCase(name, kDelayNames[d]))
+        if (sameNameIgnoringCase(name, delayKey(d)))
             return d;
     return -1;
 }
@@ -71,14 +69,14 @@ void LimitCheck::group(const TransitionRecord& record) {
             continue;
         const long long line = static_cast<long long>(record.startLine);
         if (!record.delaySound[d]) {
-            console_.diagnose("limit %s skipped (misread timecode) in %s line %lld", kDelayNames[d],
+            console_.diagnose("limit %s skipped (misread timecode) in %s line %lld", delayKey(d),
                               fileName_.c_str(), line);
             continue;
         }
         ++breaches_;
         timecode_.clear();
         appendTimecodeText(timecode_, record.startTimecode);
-        console_.diagnose("limit %s %lld > %lld in %s line %lld at %s", kDelayNames[d],
+        console_.diagnose("limit %s %lld > %lld in %s line %lld at %s", delayKey(d),
                           static_cast<long long>(record.delays[d]), static_cast<long long>(limit),
                           fileName_.c_str(), line, timecode_.c_str());
     }

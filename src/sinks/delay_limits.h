@@ -12,9 +12,6 @@
 
 namespace qv {
 
-/// The names /limit takes and its messages print, indexed like the delays.
-extern const char* const kDelayNames[kDelayCount];
-
 /// A limit in fields per delay; kNoLimit where none was given.
 struct DelayLimits {
     static constexpr std::int64_t kNoLimit = -1;

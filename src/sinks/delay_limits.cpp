@@ -43,7 +43,6 @@ constexpr UnitSuffix kUnits[] = {
 
 constexpr int kMaxDecimals = 6;
 constexpr int kMaxDigits = 12;
-constexpr std::int64_t kFastestFieldsPerSecond = 60;
 
 // Digits with at most one point (a bare number of fields: no point); no
 // sign, no blanks, nothing after them.
@@ -94,8 +93,12 @@ bool parseLimit(std::string_view text, GivenLimit& limit) {
     if (!parseDecimal(number, limit.unit != LimitUnit::Fields, limit))
         return false;
     limit.text.assign(text);
-    // The same bound at every rate: the most fields a second can hold.
-    return fieldsIn(limit, {kFastestFieldsPerSecond, 1}) <= kLargestLimit;
+    // The same bound whatever the rate: a limit is taken or refused before
+    // /fps is known.
+    for (FrameRate rate : {FrameRate::Fps30, FrameRate::Fps2997Drop, FrameRate::Fps25})
+        if (fieldsIn(limit, Timebase(rate).fieldRate()) > kLargestLimit)
+            return false;
+    return true;
 }
 
 } // namespace

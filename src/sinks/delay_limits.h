@@ -41,7 +41,7 @@ struct DelayLimits {
 
 /// Reads "<delay>:<limit>" (delay name in any case; limit decimal fields
 /// 0-2147483647, or a decimal number with "fr", "ms" or "s" no longer than
-/// that many fields at 60 fields/s) into `limits`, replacing that delay's
+/// that many fields at any rate) into `limits`, replacing that delay's
 /// limit (in fields at 30 frames/s until resolve); false, with `limits`
 /// unchanged, when the text is anything else.
 bool parseDelayLimit(std::string_view text, DelayLimits& limits);

@@ -74,7 +74,7 @@ TEST(DelayLimits, TimeUnitsRefuseWhatIsNoNumber) {
                             "rtrcmd2mx:0.0000001s", "rtrcmd2mx:35791395s", "rtrcmd2mx:1e3ms"})
         EXPECT_FALSE(parseDelayLimit(bad, limits)) << "'" << bad << "'";
     EXPECT_FALSE(limits.any());
-    EXPECT_TRUE(parseDelayLimit("rtrcmd2mx:35791394s", limits)); // 2147483640 fields at 60
+    EXPECT_TRUE(parseDelayLimit("rtrcmd2mx:35791394s", limits)); // 2147483640 fields at 30 frames/s
 }
 
 } // namespace

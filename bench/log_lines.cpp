@@ -28,17 +28,33 @@ std::span<const char* const> standardNoiseProcesses() {
     return kNoiseProcs;
 }
 
+bool StationRate::parse(std::string_view text, StationRate& rate) {
+    if (text == "30" || text == "29.97" || text == "25") {
+        rate.frameNumbers = text == "25" ? 25 : 30;
+        rate.dropFrame = text == "29.97";
+        return true;
+    }
+    return false;
+}
+
+// Real fields since midnight to the station's timecode: the frame number
+// runs 2 ahead after each minute that is no tenth minute at 29.97.
 void LogWriter::line(std::uint64_t fields, const char* proc, const char* msg,
                      std::string_view tail) {
-    const std::uint64_t day = fields % (24ull * 216000);
-    const unsigned h = static_cast<unsigned>(day / 216000);
-    const unsigned m = static_cast<unsigned>(day / 3600 % 60);
-    const unsigned s = static_cast<unsigned>(day / 60 % 60);
-    const unsigned f = static_cast<unsigned>(day % 60);
+    const std::uint64_t fieldsPerSecond = 2ull * rate_.frameNumbers;
+    std::uint64_t day = fields % (24 * rate_.fieldsPerHour());
+    if (rate_.dropFrame) {
+        const std::uint64_t tens = day / 2 / 17982, rest = day / 2 % 17982;
+        day += 2 * (18 * tens + (rest > 1 ? 2 * ((rest - 2) / 1798) : 0));
+    }
+    const unsigned h = static_cast<unsigned>(day / (3600 * fieldsPerSecond));
+    const unsigned m = static_cast<unsigned>(day / (60 * fieldsPerSecond) % 60);
+    const unsigned s = static_cast<unsigned>(day / fieldsPerSecond % 60);
+    const unsigned f = static_cast<unsigned>(day % fieldsPerSecond);
     char head[128];
-    const int n =
-        std::snprintf(head, sizeof head, "12/08/26 %02u:%02u:%02u.%03u %-8s %-34s%02u%02u%02u%02u ",
-                      h, m, s, f * 1000 / 60, proc, msg, h, m, s, f / 2);
+    const int n = std::snprintf(
+        head, sizeof head, "12/08/26 %02u:%02u:%02u.%03u %-8s %-34s%02u%02u%02u%02u ", h, m, s,
+        static_cast<unsigned>(f * 1000 / fieldsPerSecond), proc, msg, h, m, s, f / 2);
     buffer_.append(head, static_cast<std::size_t>(n));
     buffer_.append(tail);
     buffer_.append(crlf_ ? "\r\n" : "\n");

@@ -31,9 +31,25 @@ class Rng {
     std::uint64_t state_;
 };
 
+/// The station's frame rate: frame numbers a second, and drop-frame
+/// numbering (29.97: no frames 00 and 01 at second 00 of 9 minutes in 10).
+struct StationRate {
+    unsigned frameNumbers = 30;
+    bool dropFrame = false;
+
+    /// "30", "29.97" or "25"; false for anything else.
+    static bool parse(std::string_view text, StationRate& rate);
+    std::uint64_t framesPerHour() const { return dropFrame ? 107892 : frameNumbers * 3600ull; }
+    std::uint64_t fieldsPerHour() const { return 2 * framesPerHour(); }
+};
+
 class LogWriter {
   public:
-    LogWriter(std::FILE* out, bool crlf) : out_(out), crlf_(crlf) { buffer_.reserve(1 << 20); }
+    LogWriter(std::FILE* out, bool crlf, StationRate rate = {})
+        : out_(out), crlf_(crlf), rate_(rate) {
+        buffer_.reserve(1 << 20);
+    }
+    const StationRate& rate() const { return rate_; }
     ~LogWriter() { flush(); }
     LogWriter(const LogWriter&) = delete;
     LogWriter& operator=(const LogWriter&) = delete;
@@ -49,6 +65,7 @@ class LogWriter {
   private:
     std::FILE* out_;
     bool crlf_;
+    StationRate rate_;
     std::string buffer_;
     std::uint64_t written_ = 0;
     std::uint64_t lines_ = 0;
@@ -69,7 +86,7 @@ class LogLines {
   public:
     /// `noiseProcs` name the status lines; the list must outlive this object.
     LogLines(LogWriter& out, std::uint64_t seed, std::span<const char* const> noiseProcs)
-        : out_(out), rng_(seed), noiseProcs_(noiseProcs) {}
+        : out_(out), rng_(seed), noiseProcs_(noiseProcs), fields_(3 * out.rate().fieldsPerHour()) {}
 
     Rng& rng() { return rng_; }
     std::uint64_t lines() const { return out_.lines(); }
@@ -92,7 +109,7 @@ class LogLines {
     LogWriter& out_;
     Rng rng_;
     std::span<const char* const> noiseProcs_;
-    std::uint64_t fields_ = 3ull * 216000;
+    std::uint64_t fields_; // from 03:00:00:00 on
     std::string tail_;
 };
 

@@ -1,7 +1,7 @@
 // Writes a deterministic, realistic automation log of any size for the
 // benchmark. Every line carries its BCD timecode at columns 65 to 72.
 //
-//   loggen [--size N[K|M|G]] [--seed N] [--crlf] [-o FILE]
+//   loggen [--size N[K|M|G]] [--seed N] [--crlf] [--fps 30|29.97|25] [-o FILE]
 //          [--busy [--processes N] [--marker-share P] [--followed-share P]]
 //          [--one-line N[K|M|G]]
 //
@@ -14,7 +14,9 @@
 // hold a marker of some process (default 10) and the followed process is
 // named on P percent (default 2). --one-line writes one line of words.
 //
-// The same options always give the same bytes.
+// --fps writes the timecodes of a station at that rate (29.97: drop-frame);
+// the clock still runs 0, 2 or 4 fields per line. The same options always
+// give the same bytes.
 #include "generators.h"
 #include "log_lines.h"
 
@@ -66,6 +68,7 @@ struct Options {
     std::uint64_t seed = 1;
     bool crlf = false;
     bool busy = false;
+    StationRate rate;
     BusySettings station;
     const char* path = nullptr;
 };
@@ -94,7 +97,10 @@ bool parseOptions(int argc, char** argv, Options& o) {
             o.station.followedPercent = parsePercent(value);
         else if (arg == "-o")
             o.path = value;
-        else
+        else if (arg == "--fps") {
+            if (!StationRate::parse(value, o.rate))
+                return false;
+        } else
             return false;
         ++i;
     }
@@ -104,7 +110,7 @@ bool parseOptions(int argc, char** argv, Options& o) {
 }
 
 int usage() {
-    std::fputs("usage: loggen [--size N[K|M|G]] [--seed N] [--crlf] [-o FILE]\n"
+    std::fputs("usage: loggen [--size N[K|M|G]] [--seed N] [--crlf] [--fps 30|29.97|25] [-o FILE]\n"
                "              [--busy [--processes 1-26] [--marker-share PERCENT]\n"
                "                      [--followed-share PERCENT]] [--one-line N[K|M|G]]\n"
                "PERCENT is a number from 0 to 50.\n",
@@ -138,7 +144,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     {
-        LogWriter out(file, options.crlf);
+        LogWriter out(file, options.crlf, options.rate);
         writeLog(out, options);
     }
     const bool failed = std::ferror(file) != 0;

@@ -73,5 +73,21 @@ for bad in "--marker-share 51" "--followed-share x" "--processes 0" "--processes
   [ $status = 2 ] || fail "loggen $bad: exit $status, not 2"
 done
 
+# Other frame rates: only frame numbers the rate has, every delay sound when
+# read at that rate, and a 30 frames/s reading of the 25 frames/s log hinted.
+"$gen" --size 10M --fps 25 -o pal.log # 1,000 timecodes for the hint
+"$gen" --size 2M --fps 29.97 -o drop.log
+awk 'substr($0, 72, 2) + 0 > 24 { print "line " NR ": " $0; exit 1 }' pal.log || fail "pal: frame above 24"
+awk 'substr($0, 70, 2) == "00" && substr($0, 72, 2) + 0 < 2 && substr($0, 69, 1) != "0" {
+       print "line " NR ": " $0; exit 1 }' drop.log || fail "drop: a dropped frame number"
+for run in "pal.log 25" "drop.log 29.97"; do
+  set -- $run
+  "$qv" "$1" /sum /fps "$2" /csv "$1.csv" >/dev/null 2>&1
+  ! cut -d, -f12- "$1.csv" | grep -q NO || fail "$1: an unsound delay at $2"
+  expect_timed "$1"
+done
+"$qv" pal.log /sum 2>&1 >/dev/null | grep -q '25 frames/s station (/fps 25)' || fail "pal: no hint"
+"$qv" drop.log /sum 2>&1 >/dev/null | grep -q 'frames/s station' && fail "drop: a hint"
+
 [ $failures = 0 ] && echo "loggen: all checks passed"
 exit $((failures > 0))

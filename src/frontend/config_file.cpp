@@ -63,6 +63,15 @@ void applyConfigLine(std::string_view line, RunSettings& settings, Console& cons
     const std::size_t count = tokenize(line, tokens);
     const auto keys = configKeys(settings);
     for (std::size_t pos = 0; pos < kMaxKeyTokens && pos < count; ++pos) {
+        if (tokens[pos] == "FPS" && pos + 1 < count) {
+            std::string_view value = tokens[pos + 1];
+            value = value.substr(0, value.find_last_not_of(" \t\r") + 1);
+            applyFrameRate(settings, console, value, "FPS");
+            console.printf("cfg-file override fps to [%s]\n",
+                           frameRateName(settings.timebase.rate()));
+            ++pos;
+            continue;
+        }
         for (const ConfigKey& key : keys) {
             if (tokens[pos] != key.name || pos + 1 >= count)
                 continue;

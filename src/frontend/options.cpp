@@ -142,6 +142,13 @@ const Option kOptions[] = {
          console.printf("Writing hourly statistics to [%s]\n", settings.hoursPath.c_str());
      }},
     {"/limit", true, applyLimit},
+    {"/fps", true,
+     [](RunSettings& settings, Console& console, const char* value) {
+         if (!value)
+             return;
+         applyFrameRate(settings, console, value, "/fps");
+         console.printf("Overriding frame rate to [%s]\n", frameRateName(settings.timebase.rate()));
+     }},
 };
 
 const Option* findOption(const char* arg) {

@@ -46,6 +46,8 @@ void printHelp(Console& console) {
         "         /hours   - per-hour delay statistics to a CSV file [/hours <file.csv>]\n"
         "         /limit   - exit 3 when a delay is over <n> fields (2 per frame), repeatable\n"
         "                    [/limit rev2router|rtrcmd2status|rtrcmd2mx:<n>]\n"
+        "                    <n> may also be <n>fr, <n>ms or <n>s\n"
+        "         /fps     - the station's frame rate [/fps 30|29.97|25], default 30\n"
         "         /follow  - read on as the log grows, until Ctrl-C; with /multi\n"
         "                    the newest match, then each newer one\n");
 }
@@ -269,6 +271,7 @@ int Program::start(int argc, const char* const* argv) {
     prePass(argc, argv);
     loadConfigFile();
     optionPass(argc, argv, settings_, console_);
+    settings_.limits.resolve(settings_.timebase); // /fps may follow /limit
     noteSettings(argv[1]);
     if (refused(argv[1]))
         return 1;
@@ -276,7 +279,7 @@ int Program::start(int argc, const char* const* argv) {
     sideOutputs_.open(argv[1], outputFile_.get());
     echoSettings();
     if (settings_.analyzeMode == AnalyzeMode::RouterTakes && settings_.limits.any())
-        limitCheck_ = std::make_unique<LimitCheck>(settings_.limits, console_);
+        limitCheck_ = std::make_unique<LimitCheck>(settings_.limits, settings_.timebase, console_);
     std::int64_t filesAnalysed = 0;
     {
         FileRunner runner(settings_, console_, outputFile_.get(), sideOutputs_,

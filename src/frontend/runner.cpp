@@ -21,7 +21,15 @@ constexpr std::int64_t kReadAheadFrom = std::int64_t{1} << 22;
 constexpr std::size_t kReadAheadBuffer = std::size_t{1} << 20;
 
 TransitionOptions transitionOptions(const RunSettings& s) {
-    return {s.srchname, s.outputtext, s.levelText, s.levelFilter, s.summaryMode, s.excelMode};
+    TransitionOptions options;
+    options.srchname = s.srchname;
+    options.outputtext = s.outputtext;
+    options.levelText = s.levelText;
+    options.levelFilter = s.levelFilter;
+    options.summaryMode = s.summaryMode;
+    options.excelMode = s.excelMode;
+    options.timebase = s.timebase;
+    return options;
 }
 
 // QUORVEX_THREADS sets how many threads inflate compressed logs in a pattern
@@ -37,7 +45,7 @@ int inflateThreads() {
 
 LineScanOptions lineScanOptions(const RunSettings& s) {
     const std::string_view grepText = s.analyzeMode == AnalyzeMode::Grep ? s.grepText : "";
-    return {s.summaryMode, grepText, s.grepQuiet};
+    return {s.summaryMode, grepText, s.grepQuiet, s.timebase};
 }
 
 } // namespace
@@ -65,6 +73,11 @@ void FileRunner::runScan(const char* name, LineReader& logFile) {
         transitions_.groupLog.endFile(transitions_.fileStats);
         if (transitions_.fileStats.lineCount > 0 && transitions_.fileStats.transitionCount == 0)
             console_.diagnose("no transition of '%s' in %s", settings_.srchname, name);
+        if (transitions_.fileStats.rateWatch.looksLike25())
+            console_.diagnose("no frame above 24 in %lld timecodes of %s: the log may come from a "
+                              "25 frames/s station (/fps 25)",
+                              static_cast<long long>(transitions_.fileStats.rateWatch.seen()),
+                              name);
         break;
     case AnalyzeMode::CmdErrorTc:
         scanCommandErrors(logFile, report_, lineScans_, lineCount_);

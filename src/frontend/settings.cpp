@@ -26,4 +26,15 @@ void resetRunSettings(RunSettings& settings) {
     settings.analyzeMode = AnalyzeMode::RouterTakes;
 }
 
+void applyFrameRate(RunSettings& settings, Console& console, std::string_view value,
+                    const char* where) {
+    FrameRate rate = FrameRate::Fps30;
+    if (!parseFrameRate(value, rate)) {
+        console.diagnose("bad frame rate '%.*s' for %s: use 30, 29.97 or 25",
+                         static_cast<int>(value.size()), value.data(), where);
+        throw ProgramExit{1};
+    }
+    settings.timebase = Timebase(rate);
+}
+
 } // namespace qv

@@ -3,7 +3,9 @@
 // during start-up only and read-only afterwards.
 #pragma once
 
+#include "report/report.h"
 #include "sinks/delay_limits.h"
+#include "timebase/timebase.h"
 
 #include <cstddef>
 #include <string>
@@ -43,7 +45,13 @@ struct RunSettings {
     bool hoursEnabled;
     std::string hoursPath;
     DelayLimits limits; // ROUTER TAKES only
+    Timebase timebase;  // /fps or FPS: the station's frame rate
 };
+
+/// Sets the frame rate from the value of /fps or FPS; a value that is no
+/// rate stops the run (exit 1) before any file is created.
+void applyFrameRate(RunSettings& settings, Console& console, std::string_view value,
+                    const char* where);
 
 /// Restores the built-in defaults.
 void resetRunSettings(RunSettings& settings);

@@ -32,12 +32,13 @@ void scanCommandErrors(LineReader& logFile, Report& report, const LineScanOption
         deltaSum += delta;
         deltaSumReal = deltaSumReal + static_cast<float>(delta);
         if (options.summaryMode == 0)
-            report.print("Delta was %8d frames\n", delta >> 1);
+            report.print("Delta was %8lld frames\n",
+                         static_cast<long long>(options.timebase.framesOf(delta)));
     }
     report.print("total command errors is %8lld\n", static_cast<long long>(errorCount));
     if (errorCount == 0)
         return;
-    const std::int64_t average = (deltaSum / errorCount) >> 1;
+    const std::int64_t average = options.timebase.framesOf(deltaSum / errorCount);
     report.print("Average Delta was %4lld frames\n", static_cast<long long>(average));
     const double realAverage =
         static_cast<double>(deltaSumReal) / static_cast<double>(errorCount) / 2.0;

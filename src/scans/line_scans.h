@@ -5,6 +5,7 @@
 
 #include "report/report.h"
 #include "search/line_reader.h"
+#include "timebase/timebase.h"
 
 #include <cstdint>
 #include <string_view>
@@ -13,9 +14,10 @@ namespace qv {
 
 /// The settings the line scans read.
 struct LineScanOptions {
-    int summaryMode = 0;       // 0 standard, anything else summary mode
-    std::string_view grepText; // GREP: the text looked for; empty matches every read
-    bool grepQuiet = false;    // GREP: no matches listed on the console
+    int summaryMode = 0;            // 0 standard, anything else summary mode
+    std::string_view grepText;      // GREP: the text looked for; empty matches every read
+    bool grepQuiet = false;         // GREP: no matches listed on the console
+    Timebase timebase = Timebase(); // CMD ERROR TC: what a delta in fields is in frames
 };
 
 /// CMD ERROR TC: the delta of every "CMD-ERROR on TC" read, total and averages.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "report/report.h"
+#include "timebase/timebase.h"
 #include "transitions/group_log.h"
 
 #include <cstdint>
@@ -12,25 +13,47 @@
 
 namespace qv {
 
-/// The names /limit takes and its messages print, indexed like the delays.
-extern const char* const kDelayNames[kDelayCount];
+/// A limit as given: in fields (a bare number), frames ("fr"), milliseconds
+/// ("ms") or seconds ("s"), as the exact fraction `number / scale`.
+enum class LimitUnit { Fields, Frames, Milliseconds, Seconds };
 
-/// A limit in fields per delay; kNoLimit where none was given.
+struct GivenLimit {
+    std::int64_t number = 0;
+    std::int64_t scale = 1; // 10 to the number of decimals
+    LimitUnit unit = LimitUnit::Fields;
+    std::string text; // as given, after the colon
+};
+
+/// A limit per delay; kNoLimit where none was given. `fields` is the
+/// largest delay in fields that is no breach at the run's rate (see
+/// resolve); a delay breaches when it is above it.
 struct DelayLimits {
     static constexpr std::int64_t kNoLimit = -1;
     std::int64_t fields[kDelayCount] = {kNoLimit, kNoLimit, kNoLimit};
+    GivenLimit given[kDelayCount];
 
     bool any() const;
+    /// Turns each limit into fields at `timebase`'s rate, exactly: a delay
+    /// of whole fields is above a limit of t seconds when it is above the
+    /// whole fields in t, rounded down.
+    void resolve(const Timebase& timebase);
 };
 
-/// Reads "<delay>:<n>" (delay name in any case, n decimal 0-2147483647) into
-/// `limits`, replacing that delay's limit; false, with `limits` unchanged,
-/// when the text is anything else.
+/// Reads "<delay>:<limit>" (delay name in any case; limit decimal fields
+/// 0-2147483647, or a decimal number with "fr", "ms" or "s" no longer than
+/// that many fields at any rate) into `limits`, replacing that delay's
+/// limit (in fields at 30 frames/s until resolve); false, with `limits`
+/// unchanged, when the text is anything else.
 bool parseDelayLimit(std::string_view text, DelayLimits& limits);
+
+/// A delay in the unit of `limit`, as the breach line prints it: "21",
+/// "10.5fr", "350.0ms", "0.350s".
+std::string delayInUnit(std::int64_t fields, const GivenLimit& limit, const Timebase& timebase);
 
 class LimitCheck final : public TransitionObserver {
   public:
-    LimitCheck(const DelayLimits& limits, Console& console) : limits_(limits), console_(console) {}
+    LimitCheck(const DelayLimits& limits, const Timebase& timebase, Console& console)
+        : limits_(limits), timebase_(timebase), console_(console) {}
 
     /// Any breach so far, in any file of the run.
     bool breached() const { return breaches_ > 0; }
@@ -41,6 +64,7 @@ class LimitCheck final : public TransitionObserver {
 
   private:
     DelayLimits limits_;
+    Timebase timebase_;
     Console& console_;
     std::string fileName_;
     std::string timecode_;

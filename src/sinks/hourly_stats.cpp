@@ -11,32 +11,28 @@ namespace qv {
 
 namespace {
 
-constexpr std::string_view kHeader =
-    "file,hour,groups,block_errors,"
-    "rev2router_min,rev2router_p50,rev2router_p95,rev2router_max,rev2router_avg,"
-    "rtrcmd2status_min,rtrcmd2status_p50,rtrcmd2status_p95,rtrcmd2status_max,rtrcmd2status_avg,"
-    "rtrcmd2mx_min,rtrcmd2mx_p50,rtrcmd2mx_p95,rtrcmd2mx_max,rtrcmd2mx_avg\r\n";
+std::string headerRow() {
+    std::string header = "file,hour,groups,block_errors";
+    for (int d = 0; d < kDelayCount; ++d)
+        for (const char* figure : {"_min", "_p50", "_p95", "_max", "_avg"})
+            (header += ',').append(delayKey(d)) += figure;
+    for (int d = 0; d < kDelayCount; ++d)
+        (header += ',').append(delayKey(d)) += "_unsound";
+    return header + "\r\n";
+}
 
 constexpr int kHoursOfDay = 24;
-constexpr int kHourValues = 256;
+constexpr std::string_view kMisreadRow = "misread";
 
-// The hour byte of a time of day ("00" to "23"), else -1.
-int hourOfDay(int hour) {
-    const int tens = hour >> 4;
-    const int units = hour & 0x0F;
-    const int value = tens * 10 + units;
-    return tens <= 9 && units <= 9 && value < kHoursOfDay ? value : -1;
+// The hour of a sound timecode: its first byte, two BCD digits 00 to 23.
+int hourOfDay(std::uint32_t rawTimecode) {
+    const auto hour = static_cast<int>(rawTimecode >> 24);
+    return (hour >> 4) * 10 + (hour & 0x0F);
 }
 
-int hourByte(int hourOfDay) {
-    return (hourOfDay / 10) << 4 | hourOfDay % 10;
-}
-
-// The first two characters of the timecode as the transitions CSV shows it.
 void appendHourText(std::string& out, int hour) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    out += kDigits[hour >> 4];
-    out += kDigits[hour & 0x0F];
+    out += static_cast<char>('0' + hour / 10);
+    out += static_cast<char>('0' + hour % 10);
 }
 
 std::int32_t percentile(const std::vector<std::int32_t>& sorted, int percent) {
@@ -67,7 +63,7 @@ void appendDelayFields(std::string& out, std::vector<std::int32_t>& values) {
 } // namespace
 
 HourlyStats::HourlyStats(const std::string& path) : file_(path.c_str()) {
-    file_.writeRaw(kHeader);
+    file_.writeRaw(headerRow());
 }
 
 void HourlyStats::beginFile(std::string_view name) {
@@ -76,54 +72,68 @@ void HourlyStats::beginFile(std::string_view name) {
     firstHour_ = -1;
 }
 
-HourlyStats::Hour& HourlyStats::hourOf(std::uint32_t rawTimecode) {
-    const int hour = static_cast<int>(rawTimecode >> 24);
+HourlyStats::Hour& HourlyStats::hourOf(std::uint32_t rawTimecode, bool startSound) {
+    if (!startSound)
+        return misread_;
+    const int hour = hourOfDay(rawTimecode);
     if (firstHour_ < 0)
-        firstHour_ = hourOfDay(hour);
+        firstHour_ = hour;
     return hours_[static_cast<std::size_t>(hour)];
 }
 
 void HourlyStats::group(const TransitionRecord& record) {
-    Hour& hour = hourOf(record.startTimecode);
-    for (int d = 0; d < kDelayCount; ++d)
-        hour.delays[d].push_back(clampToInt32(record.delays[d]));
+    Hour& hour = hourOf(record.startTimecode, record.startSound);
+    ++hour.groups;
+    for (int d = 0; d < kDelayCount; ++d) {
+        if (record.delaySound[d])
+            hour.delays[d].push_back(clampToInt32(record.delays[d]));
+        else
+            ++hour.unsound[d];
+    }
 }
 
 void HourlyStats::brokenGroup(const BrokenGroup& broken) {
-    ++hourOf(broken.startTimecode).brokenGroups;
+    ++hourOf(broken.startTimecode, broken.startSound).brokenGroups;
 }
 
-void HourlyStats::appendRow(int hour) {
-    Hour& counts = hours_[static_cast<std::size_t>(hour)];
+void HourlyStats::appendRow(Hour& counts, std::string_view hourText) {
     row_ += fileField_;
     row_ += ',';
-    appendHourText(row_, hour);
+    row_ += hourText;
     row_ += ',';
-    appendNumber(row_, static_cast<std::int64_t>(counts.delays[0].size()));
+    appendNumber(row_, counts.groups);
     row_ += ',';
     appendNumber(row_, counts.brokenGroups);
-    if (counts.delays[0].empty())
-        row_ += ",,,,,,,,,,,,,,,";
-    else
-        for (std::vector<std::int32_t>& values : counts.delays)
+    for (std::vector<std::int32_t>& values : counts.delays) {
+        if (values.empty())
+            row_ += ",,,,,";
+        else
             appendDelayFields(row_, values);
+    }
+    for (std::int64_t unsound : counts.unsound) {
+        row_ += ',';
+        appendNumber(row_, unsound);
+    }
     row_ += "\r\n";
     counts = Hour{};
 }
 
 // Hours of the day from the file's first one on, wrapping at midnight; then
-// any other hour value in byte order.
+// the misread row.
 void HourlyStats::endFile(const FileSummaryFigures&) {
     row_.clear();
     const int first = std::max(firstHour_, 0);
+    std::string hourText;
     for (int k = 0; k < kHoursOfDay; ++k) {
-        const int hour = hourByte((first + k) % kHoursOfDay);
-        if (!hours_[static_cast<std::size_t>(hour)].empty())
-            appendRow(hour);
+        Hour& hour = hours_[static_cast<std::size_t>((first + k) % kHoursOfDay)];
+        if (hour.empty())
+            continue;
+        hourText.clear();
+        appendHourText(hourText, (first + k) % kHoursOfDay);
+        appendRow(hour, hourText);
     }
-    for (int hour = 0; hour < kHourValues; ++hour)
-        if (hourOfDay(hour) < 0 && !hours_[static_cast<std::size_t>(hour)].empty())
-            appendRow(hour);
+    if (!misread_.empty())
+        appendRow(misread_, kMisreadRow);
     file_.writeRaw(row_);
 }
 

@@ -1,7 +1,9 @@
 // The hourly statistics (/hours): per log file and hour of the day, how many
-// groups completed and broke off, and the spread of each delay. Rows of a
-// file are written when it ends; until then it keeps the three delays of each
-// of its groups (12 bytes a group), never anything per line.
+// groups completed and broke off, and the spread of each sound delay with a
+// count of the unsound ones. Groups whose opening timecode is misread have
+// no hour: they share one row after the file's hours. Rows of a file are
+// written when it ends; until then it keeps the sound delays of each of its
+// groups (at most 12 bytes a group), never anything per line.
 #pragma once
 
 #include "platform/text_writer.h"
@@ -35,21 +37,24 @@ class HourlyStats final : public TransitionObserver {
     void endFile(const FileSummaryFigures& summary) override;
 
   private:
-    /// One hour value: the first byte of the raw timecode, "00" to "ff".
+    /// The groups of one hour of the day, or of the misread row.
     struct Hour {
+        std::int64_t groups = 0;
         std::int64_t brokenGroups = 0;
-        std::vector<std::int32_t> delays[kDelayCount];
+        std::vector<std::int32_t> delays[kDelayCount]; // the sound ones
+        std::int64_t unsound[kDelayCount] = {};
 
-        bool empty() const { return brokenGroups == 0 && delays[0].empty(); }
+        bool empty() const { return brokenGroups == 0 && groups == 0; }
     };
 
-    Hour& hourOf(std::uint32_t rawTimecode);
-    void appendRow(int hour);
+    Hour& hourOf(std::uint32_t rawTimecode, bool startSound);
+    void appendRow(Hour& counts, std::string_view hourText);
 
     TextFileWriter file_; // written raw: the rows carry their own CRLF
     std::string fileField_;
-    std::array<Hour, 256> hours_;
-    int firstHour_ = -1; // of the file's first group or block error in 00-23
+    std::array<Hour, 24> hours_;
+    Hour misread_;       // groups whose opening timecode is no time of day
+    int firstHour_ = -1; // of the file's first group or block error with a sound opening
     std::string row_;
 };
 

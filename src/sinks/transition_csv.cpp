@@ -6,8 +6,17 @@ namespace qv {
 
 namespace {
 
-constexpr std::string_view kHeader = "file,group,kind,start_line,start_tc,xfer_line,rtr1_line,"
-                                     "rev2router,rtrcmd2status,rtrcmd2mx,sniff\r\n";
+// The delay columns, then sniff, then whether each delay is sound: the
+// soundness columns came last so that the columns before keep their places.
+std::string headerRow() {
+    std::string header = "file,group,kind,start_line,start_tc,xfer_line,rtr1_line";
+    for (int d = 0; d < kDelayCount; ++d)
+        (header += ',') += delayKey(d);
+    header += ",sniff";
+    for (int d = 0; d < kDelayCount; ++d)
+        (header += ',').append(delayKey(d)) += "_sound";
+    return header + "\r\n";
+}
 
 } // namespace
 
@@ -49,7 +58,7 @@ void appendTimecodeText(std::string& out, std::uint32_t raw) {
 }
 
 TransitionCsv::TransitionCsv(const std::string& path) : file_(path.c_str()) {
-    file_.writeRaw(kHeader);
+    file_.writeRaw(headerRow());
 }
 
 void TransitionCsv::beginFile(std::string_view name) {
@@ -67,12 +76,18 @@ void TransitionCsv::group(const TransitionRecord& record) {
     appendNumber(row, record.startLine);
     row += ',';
     appendTimecodeText(row, record.startTimecode);
-    for (std::int64_t value : {record.xferLine, record.routerLine, record.delays[0],
-                               record.delays[1], record.delays[2]}) {
+    for (std::int64_t value : {record.xferLine, record.routerLine}) {
         row += ',';
         appendNumber(row, value);
     }
-    row += record.sniffSeen ? ",YES\r\n" : ",NO\r\n";
+    for (std::int64_t value : record.delays) {
+        row += ',';
+        appendNumber(row, value);
+    }
+    row += record.sniffSeen ? ",YES" : ",NO";
+    for (bool sound : record.delaySound)
+        row += sound ? ",YES" : ",NO";
+    row += "\r\n";
     file_.writeRaw(row);
 }
 

@@ -96,4 +96,19 @@ std::int64_t Timebase::aroundMidnight(std::int64_t delay) const {
     return delay;
 }
 
+namespace {
+constexpr int kFramesAt25 = 25;
+constexpr std::int64_t kTimecodesForHint = 1000;
+} // namespace
+
+void RateWatch::see(std::uint32_t rawTimecode) {
+    ++seen_;
+    if (digitPair(rawTimecode, 0) >= kFramesAt25)
+        frameAbove24_ = true;
+}
+
+bool RateWatch::looksLike25() const {
+    return !frameAbove24_ && seen_ >= kTimecodesForHint;
+}
+
 } // namespace qv

@@ -23,7 +23,8 @@ struct FieldRate {
 
 class Timebase {
   public:
-    explicit Timebase(FrameRate rate = FrameRate::Fps30);
+    Timebase() : Timebase(FrameRate::Fps30) {}
+    explicit Timebase(FrameRate rate);
 
     FrameRate rate() const { return rate_; }
     /// Frame numbers the timecode counts in one second (30 at 29.97 too).
@@ -46,12 +47,29 @@ class Timebase {
     /// A delay between two sound timecodes, taken the short way round the
     /// clock: below minus half a day it gains a day, above half a day it loses one.
     std::int64_t aroundMidnight(std::int64_t delay) const;
+    /// Whole frames of `fields` (a field is half a frame), rounded down.
+    static std::int64_t framesOf(std::int64_t fields) { return fields >> 1; }
 
   private:
     FrameRate rate_;
     int frameNumbers_;
     std::int64_t fieldsPerDay_;
     FieldRate fieldRate_;
+};
+
+/// Watches the sound timecodes of one file read at 30 frames/s: a log where
+/// many of them never show a frame number above 24 likely comes from a
+/// 25 frames/s station.
+class RateWatch {
+  public:
+    void see(std::uint32_t rawTimecode);
+    /// At least 1,000 timecodes seen and none with a frame above 24.
+    bool looksLike25() const;
+    std::int64_t seen() const { return seen_; }
+
+  private:
+    std::int64_t seen_ = 0;
+    bool frameAbove24_ = false;
 };
 
 } // namespace qv

@@ -24,7 +24,7 @@ void resetFileStats(TransitionAnalysis& analysis) {
 void reportMissingLines(TransitionAnalysis& analysis, int summaryMode, bool fade) {
     FileStats& stats = analysis.fileStats;
     ++stats.blockErrorCount;
-    analysis.groupLog.brokenGroup(analysis.transitionGroup, fade);
+    analysis.groupLog.brokenGroup(analysis.transitionGroup, fade, analysis.options.timebase);
     if (summaryMode != 0) {
         if (stats.blockErrorReported == 0) {
             stats.blockErrorReported = 1;

@@ -4,6 +4,9 @@
 // run owns both (see TransitionAnalysis in transitions.h).
 #pragma once
 
+#include "timebase/timebase.h"
+#include "transitions/delays.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -30,9 +33,8 @@ struct FileStats {
     std::int64_t startlineCount = 0;
     std::int64_t blockErrorCount = 0;
     int blockErrorReported = 0;
-    DeltaStat Rev2Router;
-    DeltaStat RtrCmd2Status;
-    DeltaStat RtrCmd2MX;
+    DeltaStat delays[kDelayCount]; // by Delay: delays[Rev2Router] ...
+    RateWatch rateWatch;           // the timed timecodes, at 30 frames/s only
 };
 
 /// The kinds of line that make up a group, numbered by their bit in lineMask.

@@ -32,15 +32,15 @@ void GroupLog::endFile(const FileStats& s) {
     figures.transitions = s.transitionCount;
     figures.startlines = s.startlineCount;
     figures.blockErrors = s.blockErrorCount;
-    figures.delays[0] = summaryDelay(s.Rev2Router, s.transitionCount);
-    figures.delays[1] = summaryDelay(s.RtrCmd2Status, s.transitionCount);
-    figures.delays[2] = summaryDelay(s.RtrCmd2MX, s.transitionCount);
+    for (int d = 0; d < kDelayCount; ++d)
+        figures.delays[d] = summaryDelay(s.delays[d], s.transitionCount);
     for (TransitionObserver* observer : observers_)
         observer->endFile(figures);
 }
 
 void GroupLog::timedGroup(const TransitionGroup& group, bool fade, std::int64_t groupNumber,
-                          const std::int64_t (&delays)[kDelayCount], bool reported, int sniffSeen) {
+                          const GroupDelays& delays, bool reported, int sniffSeen,
+                          const Timebase& timebase) {
     if (observers_.empty())
         return;
     const GroupSlot* slots = group.slots;
@@ -51,28 +51,27 @@ void GroupLog::timedGroup(const TransitionGroup& group, bool fade, std::int64_t 
     record.fade = fade;
     record.startLine = opening.lineNumber;
     record.startTimecode = static_cast<std::uint32_t>(raw);
-    record.startFields = timecodeToFields(raw);
+    record.startFields = timecodeToFields(raw, timebase);
     record.xferLine = slots[XFER].lineNumber;
     record.routerLine = slots[ROUTER_01].lineNumber;
-    for (int d = 0; d < kDelayCount; ++d)
-        record.delays[d] = delays[d];
-    record.startSound = !timecodeMisread(opening);
-    const DelaySoundness sound = delaySoundness(group, fade ? GroupType::Fade : GroupType::Mix);
-    record.delaySound[0] = sound.rev2Router;
-    record.delaySound[1] = sound.rtrCmd2Status;
-    record.delaySound[2] = sound.rtrCmd2MX;
+    for (int d = 0; d < kDelayCount; ++d) {
+        record.delays[d] = delays.fields[d];
+        record.delaySound[d] = delays.sound[d];
+    }
+    record.startSound = !timecodeMisread(opening, timebase);
     record.sniffSeen = sniffSeen != 0;
     record.reported = reported;
     for (TransitionObserver* observer : observers_)
         observer->group(record);
 }
 
-void GroupLog::brokenGroup(const TransitionGroup& group, bool fade) {
+void GroupLog::brokenGroup(const TransitionGroup& group, bool fade, const Timebase& timebase) {
     if (observers_.empty())
         return;
     const GroupSlot& opening = openingSlot(group, fade);
     const BrokenGroup broken{fade, opening.lineNumber,
-                             static_cast<std::uint32_t>(readTimecode(opening))};
+                             static_cast<std::uint32_t>(readTimecode(opening)),
+                             !timecodeMisread(opening, timebase)};
     for (TransitionObserver* observer : observers_)
         observer->brokenGroup(broken);
 }

@@ -4,15 +4,15 @@
 // and the runner call the hooks; with no observer attached they cost one test.
 #pragma once
 
+#include "timebase/timebase.h"
 #include "transitions/analysis_state.h"
+#include "transitions/delays.h"
 
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 namespace qv {
-
-inline constexpr int kDelayCount = 3; // Rev2Router, RtrCmd2Status, RtrCmd2MX
 
 /// One timed group.
 struct TransitionRecord {
@@ -35,6 +35,7 @@ struct BrokenGroup {
     bool fade = false;               // FADE, else MIX
     std::int64_t startLine = 0;      // line number of the opening line
     std::uint32_t startTimecode = 0; // its raw timecode, digits as read
+    bool startSound = true;          // that timecode is a time of day
 };
 
 /// A file's figures as its run summary prints them.
@@ -73,10 +74,11 @@ class GroupLog {
     /// Group timing, once per group handed to it, with the delays it folded
     /// in and its report decision; the rest is read from the stored slots.
     void timedGroup(const TransitionGroup& group, bool fade, std::int64_t groupNumber,
-                    const std::int64_t (&delays)[kDelayCount], bool reported, int sniffSeen);
+                    const GroupDelays& delays, bool reported, int sniffSeen,
+                    const Timebase& timebase);
     /// The block error count, once per group it counts: the group as it
     /// stands when broken off.
-    void brokenGroup(const TransitionGroup& group, bool fade);
+    void brokenGroup(const TransitionGroup& group, bool fade, const Timebase& timebase);
 
   private:
     std::vector<TransitionObserver*> observers_;

@@ -3,6 +3,8 @@
 #include "search/line_match.h"
 #include "timebase/timebase.h"
 
+#include <utility>
+
 namespace qv {
 
 std::int32_t readTimecode(const GroupSlot& slot) {
@@ -12,15 +14,15 @@ std::int32_t readTimecode(const GroupSlot& slot) {
     return parseLong32(line.substr(kTimecodeColumn, kTimecodeWidth), 16);
 }
 
-bool timecodeMisread(const GroupSlot& slot) {
+bool timecodeMisread(const GroupSlot& slot, const Timebase& timebase) {
     const std::string_view line = slot.view();
     if (line.size() < kTimecodeColumn + kTimecodeWidth)
         return true;
-    return Timebase().misread(line.substr(kTimecodeColumn, kTimecodeWidth));
+    return timebase.misread(line.substr(kTimecodeColumn, kTimecodeWidth));
 }
 
-std::int32_t timecodeToFields(std::int32_t rawTimecode) {
-    return Timebase().fieldsOf(static_cast<std::uint32_t>(rawTimecode));
+std::int32_t timecodeToFields(std::int32_t rawTimecode, const Timebase& timebase) {
+    return timebase.fieldsOf(static_cast<std::uint32_t>(rawTimecode));
 }
 
 namespace {
@@ -31,15 +33,17 @@ struct SlotTime {
     long long line;
 };
 
-SlotTime slotTime(const TransitionGroup& group, LineKind slot) {
+SlotTime slotTime(const TransitionGroup& group, LineKind slot, const Timebase& timebase) {
     const GroupSlot& stored = group.slots[slot];
     const std::int32_t raw = readTimecode(stored);
-    return {timecodeToFields(raw), static_cast<std::uint32_t>(raw),
+    return {timecodeToFields(raw, timebase), static_cast<std::uint32_t>(raw),
             static_cast<long long>(stored.lineNumber)};
 }
 
-std::int64_t fieldsOf(const TransitionGroup& group, LineKind slot) {
-    return slotTime(group, slot).fields;
+// The slots the delays of `type` subtract: the REV line, XFER, the first
+// router line and DEBUG_RTR.
+LineKind revSlot(GroupType type) {
+    return type == GroupType::Fade ? REV_BLK : REV_BUS;
 }
 
 // True when the delta set a new minimum or maximum; equal values do not.
@@ -59,11 +63,20 @@ bool foldDelta(DeltaStat& stat, std::int64_t delta) {
 
 // Every statistic is folded in; the result says whether to report the group.
 bool updateStatistics(FileStats& stats, const GroupDelays& delays) {
-    bool report = delays.rev2Router < 0;
-    report |= foldDelta(stats.Rev2Router, delays.rev2Router);
-    report |= foldDelta(stats.RtrCmd2Status, delays.rtrCmd2Status);
-    report |= foldDelta(stats.RtrCmd2MX, delays.rtrCmd2MX);
+    bool report = delays.fields[Rev2Router] < 0;
+    for (int d = 0; d < kDelayCount; ++d)
+        report |= foldDelta(stats.delays[d], delays.fields[d]);
     return report;
+}
+
+// A 30 frames/s run looks at each timecode it timed for a sign of 25 frames/s.
+void watchRate(FileStats& stats, const TransitionGroup& group, GroupType type,
+               const Timebase& timebase) {
+    if (timebase.rate() != FrameRate::Fps30)
+        return;
+    for (LineKind slot : {revSlot(type), XFER, ROUTER_01, DEBUG_RTR})
+        if (!timecodeMisread(group.slots[slot], timebase))
+            stats.rateWatch.see(static_cast<std::uint32_t>(readTimecode(group.slots[slot])));
 }
 
 const char* sniffText(int sniffSeen) {
@@ -71,35 +84,37 @@ const char* sniffText(int sniffSeen) {
 }
 
 // XFER, RTR1, RBLK (fade only), DONE and DBRTR rows.
-void addSlotRows(ReportBlock& block, const TransitionGroup& group, GroupType type) {
-    SlotTime t = slotTime(group, XFER);
+void addSlotRows(ReportBlock& block, const TransitionGroup& group, GroupType type,
+                 const Timebase& tb) {
+    SlotTime t = slotTime(group, XFER, tb);
     block.add("             XFER  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
-    t = slotTime(group, ROUTER_01);
+    t = slotTime(group, ROUTER_01, tb);
     block.add("             RTR1  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
     if (type == GroupType::Fade) {
-        t = slotTime(group, REV_BLK);
+        t = slotTime(group, REV_BLK, tb);
         block.add("             RBLK  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
     }
-    t = slotTime(group, DONE);
+    t = slotTime(group, DONE, tb);
     block.add("             DONE  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
-    t = slotTime(group, DEBUG_RTR);
+    t = slotTime(group, DEBUG_RTR, tb);
     block.add("             DBRTR Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
 }
 
 // The file's running statistics, this group included.
 void addStatisticsRows(ReportBlock& block, const FileStats& s) {
+    const DeltaStat* d = s.delays;
     block.add("             MIN DELTA     %8lld         \n",
-              static_cast<long long>(s.Rev2Router.min));
+              static_cast<long long>(d[Rev2Router].min));
     block.add("             MAX DELTA     %8lld         \n",
-              static_cast<long long>(s.Rev2Router.max));
+              static_cast<long long>(d[Rev2Router].max));
     block.add("             MIN DELTA RTR %8lld         \n",
-              static_cast<long long>(s.RtrCmd2Status.min));
+              static_cast<long long>(d[RtrCmd2Status].min));
     block.add("             MAX DELTA RTR %8lld         \n",
-              static_cast<long long>(s.RtrCmd2Status.max));
+              static_cast<long long>(d[RtrCmd2Status].max));
     block.add("             MIN DELTA MX  %8lld         \n",
-              static_cast<long long>(s.RtrCmd2MX.min));
+              static_cast<long long>(d[RtrCmd2MX].min));
     block.add("             MAX DELTA MX  %8lld         \n",
-              static_cast<long long>(s.RtrCmd2MX.max));
+              static_cast<long long>(d[RtrCmd2MX].max));
 }
 
 void addSniffRow(ReportBlock& block, int sniffSeen) {
@@ -109,10 +124,11 @@ void addSniffRow(ReportBlock& block, int sniffSeen) {
 void printFadeReport(TransitionAnalysis& analysis, std::int64_t groupNumber, int sniffSeen) {
     ReportBlock& block = analysis.block;
     block.clear();
-    const SlotTime start = slotTime(analysis.transitionGroup, START);
+    const Timebase& tb = analysis.options.timebase;
+    const SlotTime start = slotTime(analysis.transitionGroup, START, tb);
     block.add("GRP %8lld START Time is %8d tc %08x line %8lld\n",
               static_cast<long long>(groupNumber), start.fields, start.raw, start.line);
-    addSlotRows(block, analysis.transitionGroup, GroupType::Fade);
+    addSlotRows(block, analysis.transitionGroup, GroupType::Fade, tb);
     addStatisticsRows(block, analysis.fileStats);
     addSniffRow(block, sniffSeen);
     analysis.report.emit(block);
@@ -123,10 +139,11 @@ void printFadeReport(TransitionAnalysis& analysis, std::int64_t groupNumber, int
 void printMixReport(TransitionAnalysis& analysis, std::int64_t groupNumber, int sniffSeen) {
     ReportBlock& block = analysis.block;
     block.clear();
-    const SlotTime opening = slotTime(analysis.transitionGroup, XFER);
+    const Timebase& tb = analysis.options.timebase;
+    const SlotTime opening = slotTime(analysis.transitionGroup, XFER, tb);
     block.add("MIX GRP %4lld START Time is %8d tc %08x line %8lld\n",
               static_cast<long long>(groupNumber), opening.fields, opening.raw, opening.line);
-    addSlotRows(block, analysis.transitionGroup, GroupType::Mix);
+    addSlotRows(block, analysis.transitionGroup, GroupType::Mix, tb);
     addStatisticsRows(block, analysis.fileStats);
     ReportBlock& sniffRow = analysis.sniffRow;
     sniffRow.clear();
@@ -145,10 +162,12 @@ void printMixReport(TransitionAnalysis& analysis, std::int64_t groupNumber, int 
 void analyzeGroup(TransitionAnalysis& analysis, GroupType type, std::int64_t groupNumber,
                   int summaryMode, int sniffSeen) {
     const TransitionGroup& group = analysis.transitionGroup;
-    const GroupDelays d = computeGroupDelays(group, type);
+    const Timebase& timebase = analysis.options.timebase;
+    const GroupDelays d = computeGroupDelays(group, type, timebase);
     const bool report = updateStatistics(analysis.fileStats, d);
-    analysis.groupLog.timedGroup(group, type == GroupType::Fade, groupNumber,
-                                 {d.rev2Router, d.rtrCmd2Status, d.rtrCmd2MX}, report, sniffSeen);
+    watchRate(analysis.fileStats, group, type, timebase);
+    analysis.groupLog.timedGroup(group, type == GroupType::Fade, groupNumber, d, report, sniffSeen,
+                                 timebase);
     if (summaryMode != 0 || !report)
         return;
     if (type == GroupType::Fade)
@@ -159,19 +178,32 @@ void analyzeGroup(TransitionAnalysis& analysis, GroupType type, std::int64_t gro
 
 } // namespace
 
-GroupDelays computeGroupDelays(const TransitionGroup& group, GroupType type) {
-    const std::int64_t revLine = fieldsOf(group, type == GroupType::Fade ? REV_BLK : REV_BUS);
-    const std::int64_t xfer = fieldsOf(group, XFER);
-    const std::int64_t router = fieldsOf(group, ROUTER_01);
-    return {revLine - router, fieldsOf(group, DEBUG_RTR) - xfer, router - xfer};
-}
-
-DelaySoundness delaySoundness(const TransitionGroup& group, GroupType type) {
-    const auto sound = [&group](LineKind slot) { return !timecodeMisread(group.slots[slot]); };
-    const bool revLine = sound(type == GroupType::Fade ? REV_BLK : REV_BUS);
-    const bool xfer = sound(XFER);
-    const bool router = sound(ROUTER_01);
-    return {revLine && router, sound(DEBUG_RTR) && xfer, router && xfer};
+GroupDelays computeGroupDelays(const TransitionGroup& group, GroupType type,
+                               const Timebase& timebase) {
+    struct Time {
+        std::int64_t fields;
+        bool sound;
+    };
+    const auto timeOf = [&](LineKind slot) {
+        const GroupSlot& stored = group.slots[slot];
+        return Time{timecodeToFields(readTimecode(stored), timebase),
+                    !timecodeMisread(stored, timebase)};
+    };
+    const Time rev = timeOf(revSlot(type));
+    const Time xfer = timeOf(XFER);
+    const Time router = timeOf(ROUTER_01);
+    const Time debug = timeOf(DEBUG_RTR);
+    const std::pair<Time, Time> spans[kDelayCount] = {
+        {router, rev}, {xfer, debug}, {xfer, router}}; // from, to; by Delay
+    GroupDelays delays;
+    for (int d = 0; d < kDelayCount; ++d) {
+        const auto& [from, to] = spans[d];
+        const std::int64_t raw = to.fields - from.fields;
+        delays.sound[d] = from.sound && to.sound;
+        // A misread timecode is no time of day: its difference stays as read.
+        delays.fields[d] = delays.sound[d] ? timebase.aroundMidnight(raw) : raw;
+    }
+    return delays;
 }
 
 void analyzeFadeGroup(TransitionAnalysis& analysis, std::int64_t groupNumber, int summaryMode,

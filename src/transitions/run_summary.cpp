@@ -24,17 +24,17 @@ void printRunSummary(TransitionAnalysis& analysis) {
         return;
     ReportBlock block;
     if (excel) {
-        addStatRow(block, "Rev2Router,   %3lld,%3lld,%2lld\n", s.Rev2Router, n);
-        addStatRow(block, "RtrCmd2Status,%3lld,%3lld,%2lld\n", s.RtrCmd2Status, n);
-        addStatRow(block, "RtrCmd2MX,    %3lld,%3lld,%2lld\n", s.RtrCmd2MX, n);
+        addStatRow(block, "Rev2Router,   %3lld,%3lld,%2lld\n", s.delays[Rev2Router], n);
+        addStatRow(block, "RtrCmd2Status,%3lld,%3lld,%2lld\n", s.delays[RtrCmd2Status], n);
+        addStatRow(block, "RtrCmd2MX,    %3lld,%3lld,%2lld\n", s.delays[RtrCmd2MX], n);
         block.add("startlineCount,%8lld\n", static_cast<long long>(s.startlineCount));
     } else {
-        addStatRow(block, "\tRev2Router    delta[min/max/avg] [%3lld %3lld %2lld]\n", s.Rev2Router,
-                   n);
+        addStatRow(block, "\tRev2Router    delta[min/max/avg] [%3lld %3lld %2lld]\n",
+                   s.delays[Rev2Router], n);
         addStatRow(block, "\tRtrCmd2Status delta[min/max/avg] [%3lld %3lld %2lld]\n",
-                   s.RtrCmd2Status, n);
-        addStatRow(block, "\tRtrCmd2MX     delta[min/max/avg] [%3lld %3lld %2lld]\n", s.RtrCmd2MX,
-                   n);
+                   s.delays[RtrCmd2Status], n);
+        addStatRow(block, "\tRtrCmd2MX     delta[min/max/avg] [%3lld %3lld %2lld]\n",
+                   s.delays[RtrCmd2MX], n);
         block.add("\tstartlineCount      %8lld\n", static_cast<long long>(s.startlineCount));
         block.add("\tTRANS Block errors  %8lld\n", static_cast<long long>(s.blockErrorCount));
     }

@@ -4,6 +4,7 @@
 
 #include "report/report.h"
 #include "search/line_reader.h"
+#include "timebase/timebase.h"
 #include "transitions/analysis_state.h"
 #include "transitions/group_log.h"
 
@@ -26,6 +27,7 @@ struct TransitionOptions {
     /// False: every read is handed to the tests, none passed over (the
     /// reference the filtered scan is checked against).
     bool passOverReads = true;
+    Timebase timebase = Timebase(); // the station's frame rate
 };
 
 /// Everything the mode works on, owned by the runner for the whole run: the

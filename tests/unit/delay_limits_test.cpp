@@ -34,5 +34,48 @@ TEST(DelayLimits, AnythingElseIsRefusedAndChangesNothing) {
     EXPECT_EQ(limits.fields[2], 5);
 }
 
+// A limit in time breaches exactly at the edge of the rate: the largest
+// delay that is no breach, per rate, and how the breach line shows a delay.
+TEST(DelayLimits, TimeUnitsResolveExactlyAtEachRate) {
+    struct Case {
+        const char* text;
+        FrameRate rate;
+        std::int64_t fields; // the largest delay within the limit
+    };
+    const Case cases[] = {
+        {"rtrcmd2mx:10fr", FrameRate::Fps30, 20},
+        {"rtrcmd2mx:10fr", FrameRate::Fps25, 20},
+        {"rtrcmd2mx:10.5fr", FrameRate::Fps30, 21},
+        {"rtrcmd2mx:250ms", FrameRate::Fps30, 15},         // exactly 15 fields
+        {"rtrcmd2mx:0.25s", FrameRate::Fps30, 15},         // the same time
+        {"rtrcmd2mx:249.9ms", FrameRate::Fps30, 14},       // just under
+        {"rtrcmd2mx:250ms", FrameRate::Fps25, 12},         // 12.5 fields
+        {"rtrcmd2mx:250ms", FrameRate::Fps2997Drop, 14},   // 14.985 fields
+        {"rtrcmd2mx:0.2669s", FrameRate::Fps2997Drop, 15}, // 15 fields are 0.25025 s
+        {"rtrcmd2mx:20", FrameRate::Fps25, 20},            // bare fields stay fields
+    };
+    for (const Case& c : cases) {
+        DelayLimits limits;
+        ASSERT_TRUE(parseDelayLimit(c.text, limits)) << c.text;
+        limits.resolve(Timebase(c.rate));
+        EXPECT_EQ(limits.fields[RtrCmd2MX], c.fields) << c.text << " at " << frameRateName(c.rate);
+    }
+    const Timebase pal(FrameRate::Fps25);
+    EXPECT_EQ(delayInUnit(21, GivenLimit{21, 1, LimitUnit::Fields, "21"}, pal), "21");
+    EXPECT_EQ(delayInUnit(21, GivenLimit{1, 1, LimitUnit::Frames, "1fr"}, pal), "10.5fr");
+    EXPECT_EQ(delayInUnit(21, GivenLimit{1, 1, LimitUnit::Milliseconds, "1ms"}, pal), "420.0ms");
+    EXPECT_EQ(delayInUnit(21, GivenLimit{1, 1, LimitUnit::Seconds, "1s"}, pal), "0.420s");
+}
+
+TEST(DelayLimits, TimeUnitsRefuseWhatIsNoNumber) {
+    DelayLimits limits;
+    for (const char* bad : {"rtrcmd2mx:fr", "rtrcmd2mx:ms", "rtrcmd2mx:s", "rtrcmd2mx:1.2.3s",
+                            "rtrcmd2mx:-1s", "rtrcmd2mx:1 s", "rtrcmd2mx:1sec", "rtrcmd2mx:1FR",
+                            "rtrcmd2mx:0.0000001s", "rtrcmd2mx:35791395s", "rtrcmd2mx:1e3ms"})
+        EXPECT_FALSE(parseDelayLimit(bad, limits)) << "'" << bad << "'";
+    EXPECT_FALSE(limits.any());
+    EXPECT_TRUE(parseDelayLimit("rtrcmd2mx:35791394s", limits)); // 2147483640 fields at 30 frames/s
+}
+
 } // namespace
 } // namespace qv

@@ -107,39 +107,80 @@ class GroupStatistics : public ::testing::Test {
 TEST_F(GroupStatistics, DelaysUseTheSlotsOfTheGroupType) {
     setGroup(100, 200, 310, 400, 250, 330, 220);
     const GroupDelays fade = computeGroupDelays(transitionGroup, GroupType::Fade);
-    EXPECT_EQ(fade.rev2Router, 110); // REV_BLK - router
-    EXPECT_EQ(fade.rtrCmd2Status, 50);
-    EXPECT_EQ(fade.rtrCmd2MX, 20);
+    EXPECT_EQ(fade.fields[Rev2Router], 110); // REV_BLK - router
+    EXPECT_EQ(fade.fields[RtrCmd2Status], 50);
+    EXPECT_EQ(fade.fields[RtrCmd2MX], 20);
     const GroupDelays mix = computeGroupDelays(transitionGroup, GroupType::Mix);
-    EXPECT_EQ(mix.rev2Router, 90); // REV_BUS - router
-    EXPECT_EQ(mix.rtrCmd2Status, 50);
-    EXPECT_EQ(mix.rtrCmd2MX, 20);
+    EXPECT_EQ(mix.fields[Rev2Router], 90); // REV_BUS - router
+    EXPECT_EQ(mix.fields[RtrCmd2Status], 50);
+    EXPECT_EQ(mix.fields[RtrCmd2MX], 20);
+}
+
+// A group across midnight: sound delays the short way round, a misread one
+// as read, the report flag and the statistics from the mended values.
+TEST_F(GroupStatistics, MidnightDelaysTakeTheShortWayUnlessMisread) {
+    const auto put = [this](LineKind kind, const char* column) {
+        transitionGroup.slots[kind].store(std::string(kTimecodeColumn, ' ') + column + "\n", 9);
+    };
+    put(START, "23595900");
+    put(XFER, "23595920");
+    put(ROUTER_01, "00000002"); // 12 frames after XFER
+    put(REV_BLK, "23595925");   // before the router line: negative Rev2Router
+    put(DEBUG_RTR, "00000010");
+    put(DONE, "00000010");
+    GroupDelays d = computeGroupDelays(transitionGroup, GroupType::Fade);
+    EXPECT_EQ(d.fields[RtrCmd2MX], 24);
+    EXPECT_EQ(d.fields[RtrCmd2Status], 40);
+    EXPECT_EQ(d.fields[Rev2Router], -14);
+    analyzeFadeGroup(analysis_, 0, 0, 0);
+    EXPECT_EQ(fileStats.delays[Rev2Router].min, -14);
+    EXPECT_EQ(fileStats.delays[RtrCmd2MX].max, 24);
+    EXPECT_NE(console_.text().find("MIN DELTA     "
+                                   "     -14"),
+              std::string::npos);
+    EXPECT_NE(console_.text().find("XFER  Time is  5183980"), std::string::npos); // unchanged
+
+    put(DEBUG_RTR, "00000060"); // frame 60: misread, the difference stays raw
+    d = computeGroupDelays(transitionGroup, GroupType::Fade);
+    EXPECT_FALSE(d.sound[RtrCmd2Status]);
+    EXPECT_EQ(d.fields[RtrCmd2Status], 120 - 5183980);
+    EXPECT_TRUE(d.sound[RtrCmd2MX]);
+
+    // At 25 frames/s the same column is another time, and frame 25 misread.
+    put(DEBUG_RTR, "00000010");
+    put(XFER, "23595925");
+    const Timebase pal(FrameRate::Fps25);
+    d = computeGroupDelays(transitionGroup, GroupType::Fade, pal);
+    EXPECT_FALSE(d.sound[RtrCmd2MX]);
+    put(XFER, "23595920");
+    d = computeGroupDelays(transitionGroup, GroupType::Fade, pal);
+    EXPECT_EQ(d.fields[RtrCmd2MX], 14); // 5 frames to midnight, 2 after
 }
 
 TEST_F(GroupStatistics, MinMaxAreStrictBoundsAndSumsAddEveryGroup) {
     setGroup(0, 100, 0, 0, 100, 90, 100); // delays -10, 0, 0
     analyzeFadeGroup(analysis_, 0, 1, 0);
-    EXPECT_EQ(fileStats.Rev2Router.min, -10);
-    EXPECT_EQ(fileStats.Rev2Router.max, 0); // no delay above the starting bound
-    EXPECT_EQ(fileStats.RtrCmd2Status.min, 0);
-    EXPECT_EQ(fileStats.RtrCmd2Status.max, 0);
+    EXPECT_EQ(fileStats.delays[Rev2Router].min, -10);
+    EXPECT_EQ(fileStats.delays[Rev2Router].max, 0); // no delay above the starting bound
+    EXPECT_EQ(fileStats.delays[RtrCmd2Status].min, 0);
+    EXPECT_EQ(fileStats.delays[RtrCmd2Status].max, 0);
 
     setGroup(0, 100, 140, 0, 140, 0, 120); // mix: delays 20, 40, 20
     analyzeMixGroup(analysis_, 1, 1, 0);
-    EXPECT_EQ(fileStats.Rev2Router.min, -10);
-    EXPECT_EQ(fileStats.Rev2Router.max, 20);
-    EXPECT_EQ(fileStats.Rev2Router.sum, 10);
-    EXPECT_EQ(fileStats.RtrCmd2Status.sum, 40);
-    EXPECT_EQ(fileStats.RtrCmd2MX.min, 0);
-    EXPECT_EQ(fileStats.RtrCmd2MX.max, 20);
-    EXPECT_EQ(fileStats.RtrCmd2MX.sum, 20);
+    EXPECT_EQ(fileStats.delays[Rev2Router].min, -10);
+    EXPECT_EQ(fileStats.delays[Rev2Router].max, 20);
+    EXPECT_EQ(fileStats.delays[Rev2Router].sum, 10);
+    EXPECT_EQ(fileStats.delays[RtrCmd2Status].sum, 40);
+    EXPECT_EQ(fileStats.delays[RtrCmd2MX].min, 0);
+    EXPECT_EQ(fileStats.delays[RtrCmd2MX].max, 20);
+    EXPECT_EQ(fileStats.delays[RtrCmd2MX].sum, 20);
 
     resetFileStats(analysis_);
     setGroup(0, 0, 0, 0, 0, 0, 0);
     transitionGroup.slots[REV_BLK].store(std::string(kTimecodeColumn, ' ') + "90000000\n", 9);
     analyzeFadeGroup(analysis_, 0, 1, 0); // delay 1 of 18964230 fields: above the minimum's bound
-    EXPECT_EQ(fileStats.Rev2Router.min, 65535);
-    EXPECT_EQ(fileStats.Rev2Router.max, 18964230);
+    EXPECT_EQ(fileStats.delays[Rev2Router].min, 65535);
+    EXPECT_EQ(fileStats.delays[Rev2Router].max, 18964230);
 }
 
 } // namespace

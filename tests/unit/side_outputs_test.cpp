@@ -334,14 +334,15 @@ TEST_F(SideOutputs, CsvRowsAddUpToTheRunSummary) {
     ASSERT_EQ(run({"day.log", "/sum", "/csv", "rows.csv"}), 0);
     std::vector<CsvRow> rows = parseCsv(readFile("rows.csv"));
     ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(rows.front().fields.size(), 11u);
+    ASSERT_EQ(rows.front().fields.size(), 14u);
+    EXPECT_EQ(rows.front().fields[13], "rtrcmd2mx_sound");
     rows.erase(rows.begin()); // header
     ASSERT_EQ(rows.size(), maker.groups.size());
     long long sums[3] = {}, expectedSums[3] = {};
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const std::vector<std::string>& f = rows[i].fields;
         const LogMaker::Expected& e = maker.groups[i];
-        ASSERT_EQ(f.size(), 11u);
+        ASSERT_EQ(f.size(), 14u);
         EXPECT_EQ(f[0], "day.log");
         EXPECT_EQ(f[1], std::to_string(i));
         EXPECT_EQ(f[2], e.fade ? "FADE" : "MIX");
@@ -355,6 +356,8 @@ TEST_F(SideOutputs, CsvRowsAddUpToTheRunSummary) {
             expectedSums[d] += e.delays[d];
         }
         EXPECT_EQ(f[10], e.sniff ? "YES" : "NO");
+        for (std::size_t d = 11; d < 14; ++d)
+            EXPECT_EQ(f[d], "YES") << i; // the maker writes only sound timecodes
     }
     for (int d = 0; d < 3; ++d)
         EXPECT_EQ(sums[d], expectedSums[d]) << d;
@@ -396,8 +399,9 @@ TEST_F(SideOutputs, HourlyRowsAddUpToTheCsvRowsAndTheSummary) {
     ASSERT_EQ(run({"*.log", "/multi", "/sum", "/csv", "rows.csv", "/hours", "hours.csv"}), 0);
     std::vector<CsvRow> groups = parseCsv(readFile("rows.csv"));
     std::vector<CsvRow> hours = parseCsv(readFile("hours.csv"));
-    ASSERT_EQ(hours.front().fields.size(), 19u);
+    ASSERT_EQ(hours.front().fields.size(), 22u);
     EXPECT_EQ(hours.front().fields[18], "rtrcmd2mx_avg");
+    EXPECT_EQ(hours.front().fields[21], "rtrcmd2mx_unsound");
     groups.erase(groups.begin());
     hours.erase(hours.begin());
     const std::map<std::string, long long> blockErrors = summaryBlockErrors(console);

@@ -32,11 +32,13 @@ parser.add_argument("--slow", type=float, default=3, metavar="HOUR",
                     help="hour at which the router is slow for 20 minutes (default 3)")
 parser.add_argument("--drift", type=float, default=2.5, metavar="FRAMES",
                     help="RtrCmd2Status drift per hour of the log (default 2.5)")
+parser.add_argument("--seed", type=int, default=8, metavar="N",
+                    help="seed of the delays and gaps, so that days of a week differ (default 8)")
 parser.add_argument("--misread", type=float, default=0, metavar="PERMILLE",
                     help="misread timecodes per thousand lines (default 0)")
 args = parser.parse_args()
 
-rng = random.Random(8)
+rng = random.Random(args.seed)
 misreads = random.Random(9)  # apart, so that the other options keep their bytes
 out = []
 START = int(args.hours[0] * 216000)  # fields

@@ -12,9 +12,9 @@
 namespace qv {
 
 std::FILE* openSharedForRead(const char* path) {
-    const HANDLE h = CreateFileA(path, GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return nullptr; // GetLastError() says why
     const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(h), _O_RDONLY | _O_BINARY);
@@ -181,6 +181,23 @@ std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firs
     if (!search->next(firstPath))
         return nullptr;
     return search;
+}
+
+} // namespace qv
+
+namespace qv {
+
+// A reader that has the old file open without sharing its deletion blocks
+// the move for a moment; a few short retries ride that out.
+bool replaceFile(const std::string& from, const std::string& to, std::string& error) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (MoveFileExA(from.c_str(), to.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        Sleep(20);
+    }
+    error = lastErrorText();
+    return false;
 }
 
 } // namespace qv

@@ -137,7 +137,12 @@ double drawStatView(std::string& out, double top, const char* title,
         hover += textf("<rect class=\"column\" x=\"%.1f\" y=\"%.0f\" width=\"%.1f\" "
                        "height=\"%.0f\" fill-opacity=\"0\"><title>",
                        x, top, width, kViewHeight);
-        appendXmlText(hover, c.tip);
+        for (std::size_t from = 0; from < c.tip.size();) { // a line break per figure line
+            const std::size_t end = std::min(c.tip.find('\n', from), c.tip.size());
+            appendXmlText(hover, std::string_view(c.tip).substr(from, end - from));
+            hover += end < c.tip.size() ? "&#10;" : "";
+            from = end + 1;
+        }
         hover += "</title></rect>\n";
         if (i % every != 0)
             continue;

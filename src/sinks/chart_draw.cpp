@@ -165,19 +165,24 @@ double drawStatView(std::string& out, double top, const char* title,
 }
 
 PanelScales panelScales(const ValueAxis& axis, std::span<const ChartFile> files,
-                        const Timebase& timebase) {
+                        const ChartFile* extra, const Timebase& timebase) {
+    const auto each = [&](auto&& use) {
+        for (const ChartFile& f : files)
+            if (!f.segments.empty())
+                use(f);
+        if (extra && !extra->segments.empty())
+            use(*extra);
+    };
     std::int64_t span = 0;
-    for (const ChartFile& f : files)
-        if (!f.segments.empty())
-            span = std::max<std::int64_t>(span, f.lastTime - f.firstTime);
+    each(
+        [&](const ChartFile& f) { span = std::max<std::int64_t>(span, f.lastTime - f.firstTime); });
     const std::int64_t hour = timebase.fieldsPerHour();
     const std::int64_t unit = span >= hour ? hour : hour / 60;
     std::int64_t length = unit;
-    for (const ChartFile& f : files)
-        if (!f.segments.empty()) {
-            const std::int64_t start = f.firstTime - (f.firstTime % unit + unit) % unit;
-            length = std::max(length, (f.lastTime - start) / unit * unit + unit);
-        }
+    each([&](const ChartFile& f) {
+        const std::int64_t start = f.firstTime - (f.firstTime % unit + unit) % unit;
+        length = std::max(length, (f.lastTime - start) / unit * unit + unit);
+    });
     return {axis, unit, length};
 }
 

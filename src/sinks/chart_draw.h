@@ -42,8 +42,9 @@ struct PanelScales {
     std::int64_t length; // fields of every panel's time axis
 };
 
+/// Scales for `files` and, when not null, `extra` (a file not ended yet).
 PanelScales panelScales(const ValueAxis& axis, std::span<const ChartFile> files,
-                        const Timebase& timebase);
+                        const ChartFile* extra, const Timebase& timebase);
 
 /// The panel of one file whose box starts at `top`; `points` are laid out.
 void drawPanel(std::string& out, double top, const ChartFile& file,

@@ -143,12 +143,13 @@ std::string DelayChart::hours(double& top) const {
 std::string DelayChart::document() const {
     // The file still being read is laid out on a copy of its points.
     std::vector<ChartPoint> tail;
-    std::vector<ChartFile> files = files_;
-    if (open_ && !files.empty()) {
-        ChartFile& last = files.back();
-        tail.assign(points_.begin() + static_cast<std::ptrdiff_t>(last.begin), points_.end());
-        layOutTimes(tail, last, timebase_);
+    ChartFile openFile;
+    if (open_ && !files_.empty()) {
+        openFile = files_.back();
+        tail.assign(points_.begin() + static_cast<std::ptrdiff_t>(openFile.begin), points_.end());
+        layOutTimes(tail, openFile, timebase_);
     }
+    const std::vector<ChartFile>& files = files_;
     std::int64_t groups = 0, errors = 0, breaches = 0;
     for (const ChartFile& f : files_)
         groups += f.summary.transitions, errors += f.summary.blockErrors, breaches += f.breaches;
@@ -165,10 +166,11 @@ std::string DelayChart::document() const {
     if (files.size() > 1)
         body += overview(top);
     body += hours(top);
-    const PanelScales scales = panelScales(delayAxis(points_, options_), files, timebase_);
+    const PanelScales scales =
+        panelScales(delayAxis(points_, options_), files, open_ ? &openFile : nullptr, timebase_);
     for (std::size_t i = 0; i < files.size() && i < kMaxPanels; ++i) {
-        const ChartFile& f = files[i];
         const bool isTail = open_ && i + 1 == files.size();
+        const ChartFile& f = isTail ? openFile : files[i];
         const std::span<const ChartPoint> points =
             isTail ? std::span<const ChartPoint>(tail)
                    : std::span<const ChartPoint>(points_).subspan(f.begin, f.pointCount());

@@ -34,9 +34,8 @@ int hourByte(int hourOfDay) {
 
 // The first two characters of the timecode as the transitions CSV shows it.
 void appendHourText(std::string& out, int hour) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    out += kDigits[hour >> 4];
-    out += kDigits[hour & 0x0F];
+    out += kHexDigits[hour >> 4];
+    out += kHexDigits[hour & 0x0F];
 }
 
 std::int32_t percentile(const std::vector<std::int32_t>& sorted, int percent) {

@@ -91,7 +91,7 @@ void DelayChart::endFile(const FileSummaryFigures& summary) {
 }
 
 // A column per file; past kMaxColumns files, a column per run of neighbours.
-std::string DelayChart::overview(double& top) const {
+std::string DelayChart::overview(double& top, const ValueAxis& axis) const {
     const std::size_t count = std::min(files_.size(), kMaxColumns);
     std::vector<StatColumn> columns(count);
     std::vector<std::int32_t> values;
@@ -114,11 +114,11 @@ std::string DelayChart::overview(double& top) const {
     top += drawStatView(out, top,
                         "Each file in run order: median (line), 5-95% (band) and maximum (tick) "
                         "of the sound delays",
-                        columns, true, delayAxis(points_, options_), options_);
+                        columns, true, axis, options_);
     return out;
 }
 
-std::string DelayChart::hours(double& top) const {
+std::string DelayChart::hours(double& top, const ValueAxis& axis) const {
     std::vector<StatColumn> columns(24);
     std::vector<std::int32_t> values;
     for (int h = 0; h < 24; ++h) {
@@ -136,7 +136,7 @@ std::string DelayChart::hours(double& top) const {
     std::string out;
     top += 40;
     top += drawStatView(out, top, "Each hour of day across all files: the same figures", columns,
-                        false, delayAxis(points_, options_), options_);
+                        false, axis, options_);
     return out;
 }
 
@@ -163,11 +163,11 @@ std::string DelayChart::document() const {
                       "x=\"%d\" y=\"43\">%s</text>\n",
                       80 + 150 * d, kDelayLooks[d].colour, 98 + 150 * d, kDelayLooks[d].name);
     double top = 50;
+    const ValueAxis axis = delayAxis(points_, options_);
     if (files.size() > 1)
-        body += overview(top);
-    body += hours(top);
-    const PanelScales scales =
-        panelScales(delayAxis(points_, options_), files, open_ ? &openFile : nullptr, timebase_);
+        body += overview(top, axis);
+    body += hours(top, axis);
+    const PanelScales scales = panelScales(axis, files, open_ ? &openFile : nullptr, timebase_);
     for (std::size_t i = 0; i < files.size() && i < kMaxPanels; ++i) {
         const bool isTail = open_ && i + 1 == files.size();
         const ChartFile& f = isTail ? openFile : files[i];

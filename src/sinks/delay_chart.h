@@ -6,6 +6,7 @@
 
 #include "platform/text_writer.h"
 #include "sinks/chart_data.h"
+#include "sinks/chart_stats.h"
 #include "timebase/timebase.h"
 #include "transitions/group_log.h"
 
@@ -40,8 +41,8 @@ class DelayChart final : public TransitionObserver {
     bool replace(const std::string& path, std::string& error) const;
 
   private:
-    std::string overview(double& top) const;
-    std::string hours(double& top) const;
+    std::string overview(double& top, const ValueAxis& axis) const;
+    std::string hours(double& top, const ValueAxis& axis) const;
 
     ChartOptions options_;
     Timebase timebase_;

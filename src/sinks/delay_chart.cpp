@@ -153,11 +153,12 @@ std::string DelayChart::document() const {
     std::int64_t groups = 0, errors = 0, breaches = 0;
     for (const ChartFile& f : files_)
         groups += f.summary.transitions, errors += f.summary.blockErrors, breaches += f.breaches;
-    std::string body = textf("<text x=\"80\" y=\"24\" font-size=\"16\" font-weight=\"bold\">"
-                             "Transition delays in frames: %zu files, %lld transitions, %lld "
-                             "block errors, %lld breaches</text>\n",
-                             files.size(), static_cast<long long>(groups),
-                             static_cast<long long>(errors), static_cast<long long>(breaches));
+    std::string body =
+        textf("<text x=\"80\" y=\"24\" font-size=\"16\" font-weight=\"bold\">"
+              "Transition delays in frames: %zu file%s, %lld transitions, %lld "
+              "block errors, %lld breaches</text>\n",
+              files.size(), files.size() == 1 ? "" : "s", static_cast<long long>(groups),
+              static_cast<long long>(errors), static_cast<long long>(breaches));
     for (int d = 0; d < kDelayCount; ++d)
         body += textf("<rect x=\"%d\" y=\"34\" width=\"14\" height=\"10\" fill=\"%s\"/><text "
                       "x=\"%d\" y=\"43\">%s</text>\n",

@@ -47,8 +47,9 @@ endfunction()
 function(quorvex_install_unix_files)
   install(TARGETS quorvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-  # The README shows this picture.
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/chart.png ${PROJECT_SOURCE_DIR}/docs/chart-overnight.png
+  # The README shows these pictures.
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/chart-day.png ${PROJECT_SOURCE_DIR}/docs/chart-week.png
+          ${PROJECT_SOURCE_DIR}/docs/chart-month.png
           DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
   quorvex_write_copyright(${QUORVEX_PACKAGE_FILES}/copyright)
@@ -84,8 +85,9 @@ if(WIN32)
     file(WRITE ${QUORVEX_PACKAGE_FILES}/${target} "${text}")
     install(FILES ${QUORVEX_PACKAGE_FILES}/${target} DESTINATION .)
   endforeach()
-  # The README shows this picture.
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/chart.png ${PROJECT_SOURCE_DIR}/docs/chart-overnight.png
+  # The README shows these pictures.
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/chart-day.png ${PROJECT_SOURCE_DIR}/docs/chart-week.png
+          ${PROJECT_SOURCE_DIR}/docs/chart-month.png
           DESTINATION docs)
 else()
   quorvex_install_unix_files()

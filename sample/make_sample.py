@@ -32,6 +32,8 @@ parser.add_argument("--slow", type=float, default=3, metavar="HOUR",
                     help="hour at which the router is slow for 20 minutes (default 3)")
 parser.add_argument("--drift", type=float, default=2.5, metavar="FRAMES",
                     help="RtrCmd2Status drift per hour of the log (default 2.5)")
+parser.add_argument("--seed", type=int, default=8, metavar="N",
+                    help="seed of the delays and gaps, so that days of a week differ (default 8)")
 parser.add_argument("--misread", type=float, default=0, metavar="PERMILLE",
                     help="misread timecodes per thousand lines (default 0)")
 parser.add_argument("--fps", choices=["30", "29.97", "25"], default="30",
@@ -53,7 +55,7 @@ HOUR = 2 * FRAMES_PER_HOUR  # fields
 SECOND = 2 * NOMINAL  # fields, near enough for gaps
 SECONDS_PER_FIELD = 1001 / 60000 if DROP else 1 / SECOND
 
-rng = random.Random(8)
+rng = random.Random(args.seed)
 misreads = random.Random(9)  # apart, so that the other options keep their bytes
 edges = random.Random(10)
 out = []

@@ -2,14 +2,14 @@
 """Checks of a delay chart, for scripts/leg-chart.sh.
 
     check-chart.py WORK            the chart.svg, rows.csv and stdout.txt of a /multi run
-    check-chart.py --picture PNG   a browser's picture of that chart
+    check-chart.py --picture PNG   a browser's picture of a chart
 
-The first checks the chart against the run: a panel per file with the run
-summary's counts in its title, CSV rows adding up, the parts of a panel
-present, scales shared by all panels, day changes and left-out groups
-noted, texts whose estimated boxes (0.62 em per character) keep apart. The
-second checks that the picture shows the chart: the three delay colours in
-quantity, so neither a blank page nor an error page passes.
+The first checks the chart against the run: it parses as XML, a panel per
+file (up to the number drawn) with the run summary's counts in its title,
+an overview column per file with its CSV row count, one delay axis for every
+view and panel, under a megabyte. The second checks that the picture shows
+the chart: the three delay colours in quantity and dark text, so neither a
+blank page nor an error page passes.
 """
 import csv
 import re
@@ -34,79 +34,44 @@ def runs_of(stdout):
     return runs
 
 
-def texts_of(panel, cls=None):
-    return [t for t in panel.iter(NS + "text") if cls is None or t.get("class") == cls]
-
-
-def box(t):
-    size = float(t.get("font-size", "12"))
-    width = 0.62 * size * len(t.text or "")
-    x, y = float(t.get("x")), float(t.get("y"))
-    left = {"middle": x - width / 2, "end": x - width}.get(t.get("text-anchor"), x)
-    return left, y - 0.8 * size, left + width, y + 0.25 * size
-
-
-def check_text_apart(name, panel):
-    boxes = [(box(t), t.text) for t in texts_of(panel)]
-    for i, (a, text) in enumerate(boxes):
-        assert a[0] >= 0 and a[2] <= 1200, (name, text, a)
-        for b, other in boxes[i + 1:]:
-            apart = a[2] <= b[0] or b[2] <= a[0] or a[3] <= b[1] or b[3] <= a[1]
-            assert apart, (name, text, other)
-
-
-def check_panel(name, panel):
-    for cls in ("whiskers", "bands", "medians", "dots"):
-        count = sum(1 for p in panel.iter(NS + "path") if p.get("class") == cls)
-        assert count == 3, (name, cls, count)
-    xs = [float(t.get("x")) for t in texts_of(panel, "time-tick")]
-    assert xs == sorted(xs) and len(set(xs)) == len(xs), (name, xs)
-    check_text_apart(name, panel)
-
-
-def check_overnight(panel):
-    ticks = [t.text for t in texts_of(panel, "time-tick")]
-    assert ticks[0] == "12:00" and ticks[-1] == "12:00" and "00:00" in ticks, ticks
-    assert [t.text for t in texts_of(panel, "mark")] == ["day 2"]
-    note = " ".join(t.text for t in texts_of(panel, "note"))
-    assert "with a delay from a misread timecode are left out" in note, note
-
-
-def check_shared_scales(panels):
-    def scales(panel):
-        delays = [t.text for t in texts_of(panel, "delay-tick")]
-        first_tick = texts_of(panel, "time-tick")[0].get("x")
-        caption = [t.text for t in texts_of(panel) if (t.text or "").startswith("histograms, bins")]
-        return delays, first_tick, caption
-    assert len({repr(scales(p)) for p in panels}) == 1, [scales(p) for p in panels]
+def of_class(tree, tag, cls):
+    return [e for e in tree.iter(NS + tag) if e.get("class") == cls]
 
 
 def check_run(work):
-    runs = runs_of(open(work + "/stdout.txt").read())
-    assert len(runs) == 4, runs
+    runs = runs_of(open(work + "/stdout.txt", encoding="utf-8", errors="replace").read())
     svg = ET.parse(work + "/chart.svg").getroot()
-    panels = [g for g in svg if g.tag == NS + "g"]
-    assert len(panels) == 4, len(panels)
-    rows = list(csv.reader(open(work + "/rows.csv", newline="")))[1:]
-    drawn = []
+    panels = of_class(svg, "g", "panel")
+    assert len(panels) == min(len(runs), 31), (len(panels), len(runs))
+    rows = list(csv.DictReader(open(work + "/rows.csv", newline="", encoding="utf-8",
+                                    errors="replace")))
     for (name, lines, transitions, errors), panel in zip(runs, panels):
-        title = panel.find(NS + "text").text
+        title = "".join(of_class(panel, "text", "panel-title")[0].itertext())
         want = "%s: %s transitions, %s block errors, %s lines" % (name, transitions, errors, lines)
-        assert title == want, (title, want)
-        assert sum(1 for r in rows if r[0] == name) == int(transitions), name
-        if transitions == "0":
-            assert "no completed transitions" in [t.text for t in texts_of(panel)], name
-            continue
-        assert ("%s groups;" % transitions) in " ".join(t.text for t in texts_of(panel)), name
-        check_panel(name, panel)
-        if name == "overnight.log":
-            check_overnight(panel)
-        drawn.append(panel)
-    check_shared_scales(drawn)
+        # A name of bytes that are no UTF-8 shows them as Latin-1 characters.
+        figures = want[len(name):]
+        assert title.startswith(want) or ("\ufffd" in name and title.endswith(figures)), \
+            (title, want)
+    tips = [e.find(NS + "title").text for e in of_class(svg, "rect", "column")]
+    if len(runs) > 1:
+        for name, _, _, _ in runs:
+            if "\ufffd" in name:  # a name of bytes that are no UTF-8
+                continue
+            sound = sum(1 for r in rows if r["file"] == name)
+            head = "%s: " % name
+            found = [t for t in tips if t.startswith(head)]
+            # No misread timecodes in these logs: every row is sound.
+            assert found and found[0].startswith(head + "%d groups with sound delays" % sound), \
+                (name, found)
+    assert len(rows) == sum(int(r[2]) for r in runs), len(rows)
+    axes = {repr([t.text for t in of_class(g, "text", "delay-tick")])
+            for g in of_class(svg, "g", "panel") + of_class(svg, "g", "view")}
+    assert len(axes) == 1, axes
     assert not svg.findall(".//" + NS + "script")
     size = len(open(work + "/chart.svg", "rb").read())
-    print("chart ok: %d panels, %d rows, %d bytes" % (len(panels), len(rows), size))
-    assert size < 400 * 1024, size
+    print("chart ok: %d files, %d panels, %d rows, %d bytes" % (len(runs), len(panels),
+                                                               len(rows), size))
+    assert size < 1024 * 1024, size
 
 
 def png_pixels(path):
@@ -148,7 +113,7 @@ def png_pixels(path):
 
 def check_picture(path):
     width, height, step, rows = png_pixels(path)
-    assert width == 1200, width
+    assert width == 1400, width
     near = {name: 0 for name in COLOURS}
     dark = 0
     for row in rows[::2]:

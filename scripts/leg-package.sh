@@ -90,7 +90,7 @@ if [ ! -f "$zip" ]; then
 fi
 unzip -q "$zip" -d "$work/zip"
 top="$work/zip/quorvex-${version}-win64"
-for name in quorvex.exe README.txt LICENSE.txt qv.cfg.sample docs/chart.png docs/chart-overnight.png; do
+for name in quorvex.exe README.txt LICENSE.txt qv.cfg.sample docs/chart-day.png docs/chart-week.png docs/chart-month.png; do
     [ -f "$top/$name" ] || fail "$zip holds no $name"
 done
 for name in README.txt LICENSE.txt qv.cfg.sample; do

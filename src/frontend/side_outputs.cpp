@@ -58,7 +58,7 @@ void SideOutputs::open(const char* logArgument, const TextFileWriter* outputFile
         for (int d = 0; d < kDelayCount; ++d)
             if (settings_.limits.fields[d] != DelayLimits::kNoLimit)
                 chart.limits[d] = settings_.limits.fields[d];
-        chart_ = std::make_unique<DelayChart>(chart);
+        chart_ = std::make_unique<DelayChart>(chart, settings_.timebase);
     }
 }
 
@@ -85,6 +85,15 @@ void SideOutputs::flush() {
         csv_->flush();
     if (hours_)
         hours_->flush();
+    // A followed run replaces its chart now and then: drawing it costs a
+    // pass over every group so far.
+    const auto now = std::chrono::steady_clock::now();
+    if (chart_ && (!chartShown_ || now - chartShown_.value() >= std::chrono::seconds(10))) {
+        chartShown_ = now;
+        std::string error;
+        if (!chart_->replace(settings_.plotPath, error))
+            console_.diagnose("Error writing %s: %s\n", settings_.plotPath.c_str(), error.c_str());
+    }
 }
 
 void SideOutputs::finish() {

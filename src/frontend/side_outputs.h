@@ -12,7 +12,9 @@
 #include "sinks/transition_csv.h"
 #include "transitions/group_log.h"
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,8 +50,8 @@ class SideOutputs {
     /// pattern run skips among its matches.
     void addIdentities(std::vector<FileId>& into) const;
 
-    /// Writes the CSV and hourly rows so far out to their files (the chart
-    /// waits for the end).
+    /// Writes the CSV and hourly rows so far out to their files and, at most
+    /// every 10 seconds, puts a new chart in the place of the old.
     void flush();
 
     /// End of a normal run: closes the CSV and the hourly statistics and
@@ -74,6 +76,7 @@ class SideOutputs {
     std::unique_ptr<TransitionCsv> csv_;
     std::unique_ptr<HourlyStats> hours_;
     std::unique_ptr<DelayChart> chart_;
+    std::optional<std::chrono::steady_clock::time_point> chartShown_;
 };
 
 } // namespace qv

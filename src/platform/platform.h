@@ -70,6 +70,11 @@ std::FILE* standardInput();
 /// POSIX, volume and file index on Windows), whatever their spelling.
 bool sameFile(const char* a, const char* b);
 
+/// Puts the file `from` in the place of `to` in one step (a reader opens the
+/// old file or the new one, never a part); both in the same folder. False
+/// with the reason in `error` when it could not.
+bool replaceFile(const std::string& from, const std::string& to, std::string& error);
+
 /// Size in bytes of an open regular file; -1 for pipes, devices and other
 /// files without a meaningful size, or when it cannot be learned.
 std::int64_t regularFileSize(std::FILE* file);

@@ -1,6 +1,6 @@
 // What the delay chart keeps of a run: 20 bytes per group with sound delays
-// and, per log file, its name, figures and time layout. The panels are drawn
-// from it when the run ends, so that they can share their scales.
+// and, per log file, its name, figures and time layout. The picture is drawn
+// from it at the end (and, when following, every few seconds).
 #pragma once
 
 #include "transitions/group_log.h"
@@ -19,27 +19,30 @@ struct ChartOptions {
     std::optional<std::int64_t> limits[kDelayCount];
 };
 
-/// Flags of a ChartPoint.
-enum : std::uint8_t {
-    kPointReported = 1, // the report printed it (negative Rev2Router or a new extreme)
-    kPointTimed = 2,    // it has a place on the time axis
+/// One table of what each delay is called and drawn in (colour-blind safe).
+struct DelayLook {
+    const char* name;   // as the report writes it
+    const char* key;    // as /limit takes it
+    const char* colour; // median lines and marks
 };
+inline constexpr DelayLook kDelayLooks[kDelayCount] = {
+    {"Rev2Router", "rev2router", "#0072b2"},
+    {"RtrCmd2Status", "rtrcmd2status", "#e69f00"},
+    {"RtrCmd2MX", "rtrcmd2mx", "#009e73"}};
+
+inline constexpr std::uint8_t kNoHour = 0xFF;
 
 /// One group whose three delays are sound.
 struct ChartPoint {
     /// The opening line's time in fields since 00:00 as read; once its file
-    /// has ended, its place on the time axis (see TimeSegment).
+    /// has been laid out, its place on the time axis (see TimeSegment).
     std::int32_t time;
     std::int32_t delays[kDelayCount]; // fields
-    std::uint8_t flags;
-
-    bool reported() const { return (flags & kPointReported) != 0; }
-    bool timed() const { return (flags & kPointTimed) != 0; }
+    bool timed;                       // it has a place on the time axis
+    std::uint8_t hour;                // hour of day of its opening timecode, or kNoHour
 };
 
 static_assert(sizeof(ChartPoint) <= 20);
-
-inline constexpr std::int32_t kFieldsPerDay = 24 * 216000;
 
 /// A stretch of the time axis over which the log's clock ran on. A clock set
 /// back starts a new one, placed right after the one before, so that the axis
@@ -49,15 +52,14 @@ struct TimeSegment {
     std::int32_t shift; // axis place minus clock time (fields since 00:00 of day 1)
 };
 
-/// One log file of the run.
+/// One log file of the run: about 200 bytes besides its name.
 struct ChartFile {
     std::string name;
     FileSummaryFigures summary;
     std::size_t begin = 0, end = 0;           // its points
-    std::int64_t groups = 0;                  // every timed group, sound or not
     std::int64_t unsound = 0;                 // left out: a delay from a misread timecode
-    std::int64_t misreadStart = 0;            // sound delays, opening timecode misread
-    std::int64_t outOfOrder = 0;              // a single opening time out of the log's order
+    std::int64_t untimed = 0;                 // sound delays, no place on the time axis
+    std::int64_t breaches = 0;                // sound delays above their limit
     std::vector<TimeSegment> segments;        // empty when no group has a place in time
     std::int32_t firstTime = 0, lastTime = 0; // axis range of its placed groups
 

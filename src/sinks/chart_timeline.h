@@ -3,22 +3,21 @@
 #pragma once
 
 #include "sinks/chart_data.h"
+#include "timebase/timebase.h"
 
 #include <span>
 
 namespace qv {
 
-/// Within this much an earlier time is jitter of the same clock, in fields.
-inline constexpr std::int32_t kClockJitter = 5 * 60 * 60;
-
 /// `to` minus `from`, both times of day in fields, taken the short way
-/// round: more than 12 h earlier is the next day, more than 12 h later the
-/// day before.
-std::int32_t clockStep(std::int32_t from, std::int32_t to);
+/// round: more than half a day earlier is the next day, more than half a
+/// day later the day before.
+std::int32_t clockStep(std::int32_t from, std::int32_t to, const Timebase& timebase);
 
 /// Places the timed points of one file (in log order, `time` as read) on the
-/// time axis and fills `file`'s segments, time range and outOfOrder count. A
-/// single time away from both its neighbours, which agree, loses its place.
-void layOutTimes(std::span<ChartPoint> points, ChartFile& file);
+/// time axis and fills `file`'s segments, time range and untimed count. A
+/// single time more than 5 minutes away from both its neighbours, which
+/// agree, loses its place.
+void layOutTimes(std::span<ChartPoint> points, ChartFile& file, const Timebase& timebase);
 
 } // namespace qv

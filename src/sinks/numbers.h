@@ -25,6 +25,9 @@ inline std::size_t nearestRankIndex(std::size_t count, int permille) {
     return std::max<std::size_t>(rank, 1) - 1;
 }
 
+/// The digits of a BCD timecode as read: a digit above 9 shows as its letter.
+inline constexpr char kHexDigits[] = "0123456789abcdef";
+
 /// `value` in decimal, as printf's "%lld" writes it.
 inline void appendNumber(std::string& out, std::int64_t value) {
     char text[24];

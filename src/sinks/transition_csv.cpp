@@ -47,11 +47,10 @@ void appendCsvTextField(std::string& out, std::string_view field) {
 }
 
 void appendTimecodeText(std::string& out, std::uint32_t raw) {
-    static constexpr char kDigits[] = "0123456789abcdef";
     for (int pair = 3; pair >= 0; --pair) {
         const unsigned byte = (raw >> (pair * 8)) & 0xFFu;
-        out += kDigits[byte >> 4];
-        out += kDigits[byte & 0x0Fu];
+        out += kHexDigits[byte >> 4];
+        out += kHexDigits[byte & 0x0Fu];
         if (pair > 0)
             out += ':';
     }

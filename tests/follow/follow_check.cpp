@@ -243,13 +243,15 @@ bool same(const std::string& what, const std::string& followed, const std::strin
                 "\n--- without /follow:\n" + once.substr(from, 240));
 }
 
-// The files a run writes besides standard output: the output file and the CSV.
+// The files a run writes besides standard output: the output file, the CSV,
+// the hourly statistics and the chart.
 std::vector<std::string> writtenFiles(const std::vector<std::string>& args) {
     std::vector<std::string> names;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "/o")
             names.push_back("out.txt");
-        else if ((args[i] == "/on" || args[i] == "/csv" || args[i] == "/hours") &&
+        else if ((args[i] == "/on" || args[i] == "/csv" || args[i] == "/hours" ||
+                  args[i] == "/plot") &&
                  i + 1 < args.size())
             names.push_back(args[i + 1]);
     }
@@ -306,6 +308,23 @@ bool caughtUp(const fs::path& followed, const Part& expected) {
            same("notes of the first part (not out in time, or wrong)", err, expected.err);
 }
 
+// A followed run with /plot puts a whole chart in place while it waits.
+bool chartShown(const fs::path& followed, const std::vector<std::string>& args) {
+    const auto plot = std::find(args.begin(), args.end(), "/plot");
+    if (plot == args.end() || plot + 1 == args.end())
+        return true;
+    const auto until = std::chrono::steady_clock::now() + 20s;
+    std::string chart;
+    do {
+        chart = readFile(followed / plot[1]);
+        if (chart.starts_with("<?xml") && chart.ends_with("</svg>\n"))
+            return true;
+        std::this_thread::sleep_for(10ms);
+    } while (std::chrono::steady_clock::now() < until);
+    std::cerr << "no whole chart while following: " << chart.size() << " bytes\n";
+    return false;
+}
+
 // ---- scenarios --------------------------------------------------------------
 
 struct Dirs {
@@ -351,7 +370,7 @@ bool grow(const Options& o, const Dirs& d, const std::string& sample, int stopSi
     Run run(o, d.follow, with(args, {"/follow"}));
     Writer writer(o.seed);
     writer.write(d.follow / "day.log", std::string_view(log).substr(0, half));
-    if (!caughtUp(d.follow, expectedHalf))
+    if (!caughtUp(d.follow, expectedHalf) || !chartShown(d.follow, o.args))
         return false;
     writer.write(d.follow / "day.log", std::string_view(log).substr(half));
     const int followed = stop(run, stopSignal);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -167,6 +168,17 @@ std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firs
     auto search = std::make_unique<PosixSearch>(std::move(names));
     search->next(firstPath);
     return search;
+}
+
+} // namespace qv
+
+namespace qv {
+
+bool replaceFile(const std::string& from, const std::string& to, std::string& error) {
+    if (std::rename(from.c_str(), to.c_str()) == 0)
+        return true;
+    error = std::strerror(errno);
+    return false;
 }
 
 } // namespace qv

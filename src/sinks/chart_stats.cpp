@@ -47,8 +47,11 @@ ValueAxis delayAxis(std::span<const ChartPoint> points, const ChartOptions& opti
         for (std::size_t i = 0; i < points.size(); ++i)
             values[i] = points[i].delays[d];
         std::sort(values.begin(), values.end());
-        const std::int64_t q1 = values[nearestRankIndex(values.size(), 250)];
-        const std::int64_t q3 = values[nearestRankIndex(values.size(), 750)];
+        // One rank inside each quarter, so that wild values on one side, up to
+        // a full quarter of them, never make a quartile.
+        const std::size_t quarter = values.size() / 4;
+        const std::int64_t q1 = values[quarter];
+        const std::int64_t q3 = values[values.size() - 1 - quarter];
         const std::int64_t fenceLow = q1 - kFenceRanges * (q3 - q1);
         const std::int64_t fenceHigh = q3 + kFenceRanges * (q3 - q1);
         // What occurs within the fences (the quartiles always do).

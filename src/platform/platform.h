@@ -59,6 +59,11 @@ FileId fileIdOf(const char* path);
 /// terminal, pipe, device or closed stream.
 FileId regularFileIdOf(std::FILE* stream);
 
+/// The identity of an open stream when it is a regular file, a pipe or a
+/// FIFO; unknown for a terminal, device or closed stream (and for pipes on
+/// Windows, which have no file identity).
+FileId fileOrPipeIdOf(std::FILE* stream);
+
 /// Opens the null device on each of the standard descriptors 0 to 2 that is
 /// closed, so that no file the program opens can take its place.
 void reopenClosedStandardStreams();

@@ -149,6 +149,10 @@ FileId regularFileIdOf(std::FILE* stream) {
     return idOf(info);
 }
 
+FileId fileOrPipeIdOf(std::FILE* stream) {
+    return regularFileIdOf(stream);
+}
+
 bool sameFile(const char* a, const char* b) {
     return fileIdOf(a) == fileIdOf(b);
 }

@@ -49,7 +49,7 @@ class SideOutputs {
     void addIdentities(std::vector<FileId>& into) const;
 
     /// Writes the CSV and hourly rows so far out to their files (the chart
-    /// waits for the end).
+    /// waits for the end); a failed write ends the run with "Error writing".
     void flush();
 
     /// End of a normal run: closes the CSV and the hourly statistics and
@@ -68,6 +68,7 @@ class SideOutputs {
     void refuseKnownFiles(const char* what, const std::string& path, const char* logArgument,
                           const TextFileWriter* outputFile);
     void writeChart();
+    template <typename File> void flushOrFail(File* file);
 
     const RunSettings& settings_;
     Console& console_;

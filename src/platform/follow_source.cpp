@@ -1,5 +1,7 @@
 #include "platform/follow_source.h"
 
+#include "platform/gzip_source.h"
+
 #include <algorithm>
 
 namespace qv {
@@ -30,6 +32,17 @@ std::size_t FollowSource::read(char* buffer, std::size_t size) {
         std::fseek(stream_, 0, SEEK_CUR);
         if (ended())
             continue;
+        hooks_.beforeWait();
+        watch_->wait(pollMilliseconds_);
+    }
+}
+
+bool FollowSource::peek(char* buffer, std::size_t size, std::size_t& got) {
+    for (;;) {
+        if (!file_.peek(buffer, size, got))
+            return false;
+        if (got >= size || !mayBecomeGzipHead({buffer, got}) || hooks_.stopRequested() || ended())
+            return true;
         hooks_.beforeWait();
         watch_->wait(pollMilliseconds_);
     }

@@ -68,7 +68,11 @@ bool FollowSource::ended() {
     // A size that cannot be had now (a network drive away for a moment) is
     // no truncation: the next look may see it again.
     const std::int64_t size = regularFileSize(stream_);
-    if (size >= 0 && size < offset_) {
+    // A file whose size says nothing of what it holds (/proc: always 0) never
+    // shrinks: only a size that once covered what was read can.
+    if (size >= offset_)
+        sizeCovered_ = true;
+    if (sizeCovered_ && size >= 0 && size < offset_) {
         end_ = FollowEnd::Truncated;
         limit_ = offset_;
         return true;

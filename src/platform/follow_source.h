@@ -66,8 +66,9 @@ class FollowSource final : public ByteSource {
     FollowHooks& hooks_;
     std::unique_ptr<FileWatch> watch_;
     int pollMilliseconds_;
-    std::int64_t offset_ = 0; // bytes read so far
-    std::int64_t limit_ = -1; // once ended: read no further than this
+    std::int64_t offset_ = 0;  // bytes read so far
+    std::int64_t limit_ = -1;  // once ended: read no further than this
+    bool sizeCovered_ = false; // the size was once at least what was read
     FollowEnd end_ = FollowEnd::Following;
 };
 

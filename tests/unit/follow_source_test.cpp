@@ -265,6 +265,28 @@ TEST_F(FollowFile, CompressedLogBegunLateIsInflated) {
 }
 
 #ifdef __linux__
+// /proc files say they are empty whatever they hold: no truncation, read
+// once and then followed until the stop.
+TEST(FollowSizeless, ProcFileIsNeverTakenForTruncated) {
+    std::FILE* file = openForRead("/proc/version");
+    if (!file)
+        GTEST_SKIP() << "no /proc/version";
+    ASSERT_EQ(regularFileSize(file), 0);
+    ScriptedHooks hooks;
+    hooks.onWait = [&] { hooks.stop = hooks.waits == 5; };
+    FollowSource source(file, "/proc/version", hooks, 2);
+    LineReader reader(source);
+    std::string_view line;
+    int lines = 0;
+    while (reader.next(line))
+        lines += line.starts_with("Linux version") ? 1 : 100;
+    source.waitForEnd();
+    std::fclose(file);
+    EXPECT_EQ(lines, 1);
+    EXPECT_EQ(source.end(), FollowEnd::Stopped);
+    EXPECT_EQ(hooks.waits, 5);
+}
+
 // The watch wakes on a change long before the poll would.
 TEST_F(FollowFile, NotificationWakesTheWait) {
     const std::unique_ptr<FileWatch> watch = watchFolderOf(path_.string().c_str());

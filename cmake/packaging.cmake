@@ -46,7 +46,11 @@ endfunction()
 
 function(quorvex_install_unix_files)
   install(TARGETS quorvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # The source README speaks of the scripts, tests and sample log, which an
+  # installed package does not hold: it gets a README of its own.
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/README.package.md DESTINATION ${CMAKE_INSTALL_DOCDIR}
+          RENAME README.md)
+  install(FILES ${PROJECT_SOURCE_DIR}/qv.cfg.sample DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
   # The README shows this picture.
   install(FILES ${PROJECT_SOURCE_DIR}/docs/chart.png ${PROJECT_SOURCE_DIR}/docs/chart-overnight.png
           DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)

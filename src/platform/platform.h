@@ -83,10 +83,10 @@ std::int64_t regularFileSize(std::FILE* file);
 bool consoleIsTerminal();
 
 /// The stop keys of a followed run, caught while the object lives: the first
-/// Ctrl-C (SIGINT, SIGTERM or SIGHUP unless ignored on POSIX; Ctrl-C or Ctrl-Break at the Windows
-/// console) asks the run to stop and wakes a waiting `FileWatch`; the second
-/// ends the process at once with exit code 130. The default handling comes
-/// back when the object goes. One at a time.
+/// Ctrl-C (SIGINT, SIGTERM, or SIGHUP unless ignored, on POSIX; Ctrl-C or
+/// Ctrl-Break at the Windows console) asks the run to stop and wakes a waiting `FileWatch`; the
+/// second ends the process at once with exit code 130. The default handling comes back when the
+/// object goes. One at a time.
 class StopKeys {
   public:
     StopKeys();

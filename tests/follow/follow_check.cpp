@@ -457,7 +457,7 @@ bool replacedByFifo(const Options& o, const Dirs& d, const std::string& sample) 
     if (mkfifo((d.follow / "day.new").c_str(), 0600) != 0)
         return fail("mkfifo");
     fs::rename(d.follow / "day.new", d.follow / "day.log");
-    const int status = run.wait(10s);
+    const int status = run.wait(30s);
     if (status == -1)
         run.signal(SIGINT); // let the kept standard output show how far it got
     const int followed = exitCode(status, "followed run after a FIFO took the log's place");
@@ -472,19 +472,23 @@ bool replacedByFifo(const Options& o, const Dirs& d, const std::string& sample) 
 }
 
 bool writeFails(const Options& o, const Dirs& d, const std::string& sample) {
-    writeFile(d.follow / "day.log", sample.substr(0, lineEndAfter(sample, 0.5)));
+    const std::size_t half = lineEndAfter(sample, 0.5);
+    writeFile(d.follow / "day.log", sample.substr(0, half));
     const std::vector<std::string> args = with({"day.log", "/follow"}, o.args);
     std::string expected = "quorvex: Error writing /dev/full: No space left on device\n";
     int status = -1;
     if (o.stdoutKind == "broken_pipe") {
         Run run(o, d.follow, args, true, "", true);
         close(run.releaseOutputPipe()); // the reader went away
-        status = run.wait(10s);
+        // What was written before may all sit in the pipe: the next write fails.
+        std::this_thread::sleep_for(300ms);
+        Writer(o.seed).write(d.follow / "day.log", std::string_view(sample).substr(half));
+        status = run.wait(30s);
         expected = "quorvex: Error writing standard output\n";
     } else {
         const bool full = o.stdoutKind == "full";
         Run run(o, d.follow, args, false, full ? "/dev/full" : "stdout.txt");
-        status = run.wait(10s);
+        status = run.wait(30s);
         if (full)
             expected = "quorvex: Error writing standard output\n";
     }

@@ -46,7 +46,11 @@ endfunction()
 
 function(quorvex_install_unix_files)
   install(TARGETS quorvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # The source README speaks of the scripts, tests and sample log, which an
+  # installed package does not hold: it gets a README of its own.
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/README.package.md DESTINATION ${CMAKE_INSTALL_DOCDIR}
+          RENAME README.md)
+  install(FILES ${PROJECT_SOURCE_DIR}/qv.cfg.sample DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
   # The README shows these pictures.
   install(FILES ${PROJECT_SOURCE_DIR}/docs/chart-day.png ${PROJECT_SOURCE_DIR}/docs/chart-week.png
           ${PROJECT_SOURCE_DIR}/docs/chart-month.png

@@ -57,7 +57,8 @@ $SUDO dpkg -i "$deb" >/dev/null
 doc=/usr/share/doc/quorvex
 man_page=/usr/share/man/man1/quorvex.1.gz
 dpkg -L quorvex >"$work/files.txt"
-for path in /usr/bin/quorvex "$man_page" "$doc/copyright" "$doc/changelog.gz" "$doc/README.md"; do
+for path in /usr/bin/quorvex "$man_page" "$doc/copyright" "$doc/changelog.gz" "$doc/README.md" \
+    "$doc/examples/qv.cfg.sample"; do
     grep -qx "$path" "$work/files.txt" || fail "dpkg -L lists no $path"
     [ -f "$path" ] || fail "$path is not installed"
 done
@@ -76,6 +77,11 @@ for target in $links; do
     case "$target" in *:*) continue ;; esac # a web address
     [ -f "$doc/$target" ] || fail "README links to $target, which is not installed"
 done
+# Nor does it send the reader to folders of the sources the package lacks.
+if grep -nE '(scripts|sample|bench|tests|build)/' "$doc/README.md"; then
+    fail "the installed README names folders the package does not hold (above)"
+fi
+cmp -s qv.cfg.sample "$doc/examples/qv.cfg.sample" || fail "examples/qv.cfg.sample differs"
 $SUDO dpkg -r quorvex >/dev/null
 installed=0
 ! dpkg -s quorvex >/dev/null 2>&1 || fail "still installed after dpkg -r"

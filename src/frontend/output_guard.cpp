@@ -78,7 +78,8 @@ FileId standardOutputId(const Console& console) {
 }
 
 bool logIsStandardOutput(const char* logArgument, Console& console) {
-    const FileId output = standardOutputId(console);
+    // A pipe too: reading it would wait for what only this run could write.
+    const FileId output = fileOrPipeIdOf(console.stream());
     if (!(logFileId(logArgument) == output))
         return false;
     console.diagnose("log file %s is also standard output: not read", logArgument);

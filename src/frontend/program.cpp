@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace qv {
 
@@ -300,7 +301,15 @@ int Program::start(int argc, const char* const* argv) {
 } // namespace
 
 int runProgram(int argc, const char* const* argv, Console& console) {
-    const int code = Program(console).run(argc, argv);
+    int code = 0;
+    try {
+        code = Program(console).run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // The run's objects are gone by now, and with them what they held.
+        console.flush();
+        console.diagnose("out of memory");
+        return 1;
+    }
     console.flush();
     // The report itself was lost: say so where it can still be seen.
     if (console.failed()) {

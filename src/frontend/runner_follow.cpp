@@ -103,11 +103,18 @@ std::string FileRunner::newestMatch(const char* pattern, std::vector<std::string
 }
 
 // Each group is reported the moment its last line is read: whatever the
-// scan wrote goes out before the wait for the next line.
+// scan wrote goes out before the wait for the next line. A write that failed
+// ends the run here: the program's end says "Error writing" for standard
+// output and the output file, the side outputs say it themselves.
 void FileRunner::beforeWait() {
     console_.flush();
-    if (outputFile_)
+    if (console_.failed())
+        throw ProgramExit{1};
+    if (outputFile_) {
         outputFile_->flush();
+        if (outputFile_->failed())
+            throw ProgramExit{1};
+    }
     sideOutputs_.flush();
 }
 

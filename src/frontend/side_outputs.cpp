@@ -81,10 +81,8 @@ void SideOutputs::addIdentities(std::vector<FileId>& into) const {
 }
 
 void SideOutputs::flush() {
-    if (csv_)
-        csv_->flush();
-    if (hours_)
-        hours_->flush();
+    flushOrFail(csv_.get());
+    flushOrFail(hours_.get());
     // A followed run replaces its chart now and then: drawing it costs a
     // pass over every group so far.
     const auto now = std::chrono::steady_clock::now();
@@ -94,6 +92,16 @@ void SideOutputs::flush() {
         if (!chart_->replace(settings_.plotPath, error))
             console_.diagnose("Error writing %s: %s\n", settings_.plotPath.c_str(), error.c_str());
     }
+}
+
+// A followed run may write for days: a side file that can no longer be
+// written ends it at once rather than at a Ctrl-C that may never come.
+template <typename File> void SideOutputs::flushOrFail(File* file) {
+    if (!file)
+        return;
+    file->flush();
+    if (file->failed())
+        fatal(console_, file->errorText(), "Error writing %s\n", file->path().c_str());
 }
 
 void SideOutputs::finish() {

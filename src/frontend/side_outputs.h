@@ -51,7 +51,8 @@ class SideOutputs {
     void addIdentities(std::vector<FileId>& into) const;
 
     /// Writes the CSV and hourly rows so far out to their files and, at most
-    /// every 10 seconds, puts a new chart in the place of the old.
+    /// every 10 seconds, puts a new chart in the place of the old; a failed
+    /// write ends the run with "Error writing".
     void flush();
 
     /// End of a normal run: closes the CSV and the hourly statistics and
@@ -70,6 +71,7 @@ class SideOutputs {
     void refuseKnownFiles(const char* what, const std::string& path, const char* logArgument,
                           const TextFileWriter* outputFile);
     void writeChart();
+    template <typename File> void flushOrFail(File* file);
 
     const RunSettings& settings_;
     Console& console_;

@@ -59,6 +59,11 @@ FileId fileIdOf(const char* path);
 /// terminal, pipe, device or closed stream.
 FileId regularFileIdOf(std::FILE* stream);
 
+/// The identity of an open stream when it is a regular file, a pipe or a
+/// FIFO; unknown for a terminal, device or closed stream (and for pipes on
+/// Windows, which have no file identity).
+FileId fileOrPipeIdOf(std::FILE* stream);
+
 /// Opens the null device on each of the standard descriptors 0 to 2 that is
 /// closed, so that no file the program opens can take its place.
 void reopenClosedStandardStreams();
@@ -83,10 +88,10 @@ std::int64_t regularFileSize(std::FILE* file);
 bool consoleIsTerminal();
 
 /// The stop keys of a followed run, caught while the object lives: the first
-/// Ctrl-C (SIGINT, SIGTERM or SIGHUP unless ignored on POSIX; Ctrl-C or Ctrl-Break at the Windows
-/// console) asks the run to stop and wakes a waiting `FileWatch`; the second
-/// ends the process at once with exit code 130. The default handling comes
-/// back when the object goes. One at a time.
+/// Ctrl-C (SIGINT, SIGTERM, or SIGHUP unless ignored, on POSIX; Ctrl-C or
+/// Ctrl-Break at the Windows console) asks the run to stop and wakes a waiting `FileWatch`; the
+/// second ends the process at once with exit code 130. The default handling comes back when the
+/// object goes. One at a time.
 class StopKeys {
   public:
     StopKeys();

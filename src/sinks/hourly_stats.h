@@ -26,6 +26,7 @@ class HourlyStats final : public TransitionObserver {
     const std::string& path() const { return file_.path(); }
     /// Puts the rows so far on disk (a followed run waits long between files).
     void flush() { file_.flush(); }
+    bool failed() const { return file_.failed(); }
     /// False when any write, the flush or the close failed.
     bool close() { return file_.close(); }
     const std::string& errorText() const { return file_.errorText(); }

@@ -33,6 +33,7 @@ class TransitionCsv final : public TransitionObserver {
     const std::string& path() const { return file_.path(); }
     /// Writes the rows so far out to the file.
     void flush() { file_.flush(); }
+    bool failed() const { return file_.failed(); }
     /// False when any write, the flush or the close failed.
     bool close() { return file_.close(); }
     const std::string& errorText() const { return file_.errorText(); }

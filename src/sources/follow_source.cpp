@@ -1,5 +1,7 @@
 #include "sources/follow_source.h"
 
+#include "platform/gzip_source.h"
+
 #include <algorithm>
 
 namespace qv {
@@ -35,6 +37,17 @@ std::size_t FollowSource::read(char* buffer, std::size_t size) {
     }
 }
 
+bool FollowSource::peek(char* buffer, std::size_t size, std::size_t& got) {
+    for (;;) {
+        if (!file_.peek(buffer, size, got))
+            return false;
+        if (got >= size || !mayBecomeGzipHead({buffer, got}) || hooks_.stopRequested() || ended())
+            return true;
+        hooks_.beforeWait();
+        watch_->wait(pollMilliseconds_);
+    }
+}
+
 void FollowSource::waitForEnd() {
     while (end_ == FollowEnd::Following) {
         if (hooks_.stopRequested()) {
@@ -55,7 +68,11 @@ bool FollowSource::ended() {
     // A size that cannot be had now (a network drive away for a moment) is
     // no truncation: the next look may see it again.
     const std::int64_t size = regularFileSize(stream_);
-    if (size >= 0 && size < offset_) {
+    // A file whose size says nothing of what it holds (/proc: always 0) never
+    // shrinks: only a size that once covered what was read can.
+    if (size >= offset_)
+        sizeCovered_ = true;
+    if (sizeCovered_ && size >= 0 && size < offset_) {
         end_ = FollowEnd::Truncated;
         limit_ = offset_;
         return true;

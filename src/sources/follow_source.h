@@ -44,10 +44,11 @@ class FollowSource final : public ByteSource {
     bool failed() const override { return file_.failed(); }
     std::string errorText() const override { return file_.errorText(); }
     /// The file's first bytes, given back: no wait for a third byte of a log
-    /// that holds only a short first line.
-    bool peek(char* buffer, std::size_t size, std::size_t& got) override {
-        return file_.peek(buffer, size, got);
-    }
+    /// that holds only a short first line; but while the file holds nothing
+    /// or only the start of a compressed log's head, it waits for the rest
+    /// (or the follow's end), so that a compressed log that has only begun
+    /// to be written is not taken for text.
+    bool peek(char* buffer, std::size_t size, std::size_t& got) override;
 
     /// For a scan that ended before the source did (at a Ctrl-Z): waits,
     /// reading nothing, until the follow ends.
@@ -65,8 +66,9 @@ class FollowSource final : public ByteSource {
     FollowHooks& hooks_;
     std::unique_ptr<FileWatch> watch_;
     int pollMilliseconds_;
-    std::int64_t offset_ = 0; // bytes read so far
-    std::int64_t limit_ = -1; // once ended: read no further than this
+    std::int64_t offset_ = 0;  // bytes read so far
+    std::int64_t limit_ = -1;  // once ended: read no further than this
+    bool sizeCovered_ = false; // the size was once at least what was read
     FollowEnd end_ = FollowEnd::Following;
 };
 

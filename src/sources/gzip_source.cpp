@@ -37,6 +37,11 @@ class PrefixedSource final : public ByteSource {
 
 } // namespace
 
+bool mayBecomeGzipHead(std::string_view head) {
+    constexpr std::string_view kMagic("\x1f\x8b\x08", 3);
+    return head.size() < kMagic.size() && kMagic.starts_with(head);
+}
+
 std::unique_ptr<ByteSource> openLogSource(ByteSource& file) {
     char head[3];
     std::size_t have = 0;

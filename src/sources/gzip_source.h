@@ -18,6 +18,10 @@ namespace qv {
 /// first bytes of `file` at once; `file` must outlive the result.
 std::unique_ptr<ByteSource> openLogSource(ByteSource& file);
 
+/// True when `head`, shorter than the gzip magic, is empty or its start: the
+/// bytes still to come decide whether the log is compressed.
+bool mayBecomeGzipHead(std::string_view head);
+
 /// The text inside a gzip archive whose first bytes, already taken from
 /// `compressed`, are `head`. A corrupt or truncated archive ends the text
 /// with a read error; zero bytes after the last member are padding.

@@ -5,7 +5,7 @@
 // /follow over the final files.
 //
 //   follow_check --binary QV --log SAMPLE --scenario NAME [--seed N]
-//                [--launcher CMD] [--windows] [-- OPTION...]
+//                [--launcher CMD] [--windows] [--stdout KIND] [-- OPTION...]
 //
 // Scenarios:
 //   grow       one file grows (Ctrl-Z and a last line without newline late)
@@ -15,6 +15,10 @@
 //   replaced   another file is renamed over it: the same comparison
 //   fifo       a FIFO is renamed over it: the run ends on its own, its report
 //              that of the first content, the summary included
+//   write_fails   standard output (/dev/full, or a pipe closed by its reader
+//              with SIGPIPE ignored: --stdout full|broken_pipe) or a file the
+//              options name /dev/full: the run must end at the first flush
+//              with "Error writing" and exit 1, not wait for a Ctrl-C
 //   newer      /multi: day1.log grows, then day2.log appears and grows;
 //              day0.log (older) must not be reported, nor the output file
 //   stop_keys  a second Ctrl-C ends a run blocked on its output with 130;
@@ -40,6 +44,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -54,6 +59,7 @@ struct Options {
     std::string scenario;
     unsigned seed = 1;
     bool windows = false;
+    std::string stdoutKind;        // write_fails: "full", "broken_pipe" or a file
     std::vector<std::string> args; // the run's options
 };
 
@@ -78,9 +84,11 @@ bool fail(const std::string& message) {
 class Run {
   public:
     /// Starts the binary in `dir` with `args`; standard output goes to
-    /// `stdout.txt` there, or to a pipe when `pipeOut` is set.
+    /// `stdoutPath` there, or to a pipe when `pipeOut` is set (then SIGPIPE
+    /// is ignored with `ignorePipeSignal`, as a service manager may do).
     Run(const Options& o, const fs::path& dir, const std::vector<std::string>& args,
-        bool pipeOut = false) {
+        bool pipeOut = false, const std::string& stdoutPath = "stdout.txt",
+        bool ignorePipeSignal = false) {
         std::vector<std::string> argv = o.launcher;
         argv.push_back(o.binary);
         argv.insert(argv.end(), args.begin(), args.end());
@@ -88,8 +96,13 @@ class Run {
         if (pipeOut && pipe(fds) != 0)
             throw std::runtime_error("pipe");
         pid_ = fork();
-        if (pid_ == 0)
-            child(dir, argv, pipeOut ? fds[1] : -1);
+        if (pid_ == 0) {
+            if (pipeOut)
+                close(fds[0]); // else the run itself keeps its pipe from breaking
+            if (ignorePipeSignal)
+                std::signal(SIGPIPE, SIG_IGN); // kept across exec
+            child(dir, argv, pipeOut ? fds[1] : -1, stdoutPath);
+        }
         if (pipeOut) {
             close(fds[1]);
             out_ = fds[0];
@@ -108,6 +121,7 @@ class Run {
 
     void signal(int number) const { kill(pid_, number); }
     int outputPipe() const { return out_; }
+    int releaseOutputPipe() { return std::exchange(out_, -1); }
 
     /// The wait status, or -1 when the run has not ended within `limit`.
     int wait(std::chrono::milliseconds limit) {
@@ -125,11 +139,12 @@ class Run {
 
   private:
     [[noreturn]] static void child(const fs::path& dir, const std::vector<std::string>& argv,
-                                   int pipeWrite) {
+                                   int pipeWrite, const std::string& stdoutPath) {
         if (chdir(dir.c_str()) != 0)
             _exit(126);
         const int in = open("/dev/null", O_RDONLY);
-        const int out = pipeWrite >= 0 ? pipeWrite : open("stdout.txt", O_WRONLY | O_CREAT, 0644);
+        const int out =
+            pipeWrite >= 0 ? pipeWrite : open(stdoutPath.c_str(), O_WRONLY | O_CREAT, 0644);
         const int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(in, 0);
         dup2(out, 1);
@@ -461,7 +476,7 @@ bool replacedByFifo(const Options& o, const Dirs& d, const std::string& sample) 
     if (mkfifo((d.follow / "day.new").c_str(), 0600) != 0)
         return fail("mkfifo");
     fs::rename(d.follow / "day.new", d.follow / "day.log");
-    const int status = run.wait(10s);
+    const int status = run.wait(30s);
     if (status == -1)
         run.signal(SIGINT); // let the kept standard output show how far it got
     const int followed = exitCode(status, "followed run after a FIFO took the log's place");
@@ -473,6 +488,34 @@ bool replacedByFifo(const Options& o, const Dirs& d, const std::string& sample) 
                 readFile(d.once / "stdout.txt")) &&
            same("standard error", readFile(d.follow / "stderr.txt"),
                 readFile(d.once / "stderr.txt") + note);
+}
+
+bool writeFails(const Options& o, const Dirs& d, const std::string& sample) {
+    const std::size_t half = lineEndAfter(sample, 0.5);
+    writeFile(d.follow / "day.log", sample.substr(0, half));
+    const std::vector<std::string> args = with({"day.log", "/follow"}, o.args);
+    std::string expected = "quorvex: Error writing /dev/full: No space left on device\n";
+    int status = -1;
+    if (o.stdoutKind == "broken_pipe") {
+        Run run(o, d.follow, args, true, "", true);
+        close(run.releaseOutputPipe()); // the reader went away
+        // What was written before may all sit in the pipe: the next write fails.
+        std::this_thread::sleep_for(300ms);
+        Writer(o.seed).write(d.follow / "day.log", std::string_view(sample).substr(half));
+        status = run.wait(30s);
+        expected = "quorvex: Error writing standard output\n";
+    } else {
+        const bool full = o.stdoutKind == "full";
+        Run run(o, d.follow, args, false, full ? "/dev/full" : "stdout.txt");
+        status = run.wait(30s);
+        if (full)
+            expected = "quorvex: Error writing standard output\n";
+    }
+    if (!(WIFEXITED(status) && WEXITSTATUS(status) == 1))
+        return fail("a followed run whose writes fail: " + describe(status) + ", expected exit 1");
+    const std::string errors = readFile(d.follow / "stderr.txt");
+    return errors.find(expected) != std::string::npos ||
+           fail("standard error lacks " + expected + "it holds:\n" + errors);
 }
 
 std::string hoursFile(const std::vector<std::string>& args) {
@@ -583,6 +626,8 @@ bool parse(int argc, char** argv, Options& o) {
             o.binary = fs::absolute(argv[++i]).string();
         else if (arg == "--log" && value)
             o.log = fs::absolute(argv[++i]);
+        else if (arg == "--stdout" && value)
+            o.stdoutKind = argv[++i];
         else if (arg == "--scenario" && value)
             o.scenario = argv[++i];
         else if (arg == "--seed" && value)
@@ -608,6 +653,8 @@ bool runScenario(const Options& o, const Dirs& d) {
         return startAgain(o, d, sample, o.scenario == "replaced");
     if (o.scenario == "fifo")
         return replacedByFifo(o, d, sample);
+    if (o.scenario == "write_fails")
+        return writeFails(o, d, sample);
     if (o.scenario == "newer")
         return newer(o, d, sample);
     if (o.scenario == "stop_keys")

@@ -497,6 +497,20 @@ TEST(OwnOutput, StandardOutputIsNeverReadAsALog) {
     EXPECT_EQ(slurp("a.log"), "one\ntwo\n");
 }
 
+// Standard output a pipe that the log names (`quorvex /dev/stdout /sum | cat`):
+// the run would wait for ever on bytes only it could write.
+TEST(OwnOutput, StandardOutputPipeIsNeverReadAsALog) {
+    ScratchDir dir;
+    ASSERT_EQ(mkfifo("own.fifo", 0600), 0);
+    const int keepOpen = open("own.fifo", O_RDWR); // lets the child open it at once
+    ASSERT_GE(keepOpen, 0);
+    const ConfinedRun r = runConfined({"own.fifo", "/sum"}, "own.fifo", "w");
+    close(keepOpen);
+    ASSERT_TRUE(r.finished) << "the run read its own output pipe";
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.errors, "quorvex: log file own.fifo is also standard output: not read\n");
+}
+
 // A log read from standard input is the same file as an output named
 // after it: refused before that output truncates it, also when a bad option
 // ends the run early.

@@ -15,6 +15,7 @@
 #include <random>
 #include <string>
 #include <vector>
+#include <zlib.h>
 
 #ifndef _WIN32
 #include <csignal>
@@ -225,7 +226,67 @@ TEST_F(FollowFile, AShortFirstLineIsReadBeforeAnyWait) {
     EXPECT_EQ(reads, (Reads{"x\n"}));
 }
 
+// A compressed log that holds none or only the start of its head when first
+// looked at is still inflated once the rest is written.
+TEST_F(FollowFile, CompressedLogBegunLateIsInflated) {
+    z_stream z{};
+    ASSERT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string text = "first line\nsecond\n", gz(256, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(text.data());
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(gz.data());
+    z.avail_out = static_cast<uInt>(gz.size());
+    ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    gz.resize(z.total_out);
+    deflateEnd(&z);
+    for (const std::size_t atOpen : {0, 1, 2}) {
+        fs::resize_file(path_, 0);
+        append(path_, gz.substr(0, atOpen));
+        file_ = openForRead(path_.string().c_str());
+        ASSERT_NE(file_, nullptr);
+        ScriptedHooks hooks;
+        std::size_t written = atOpen;
+        hooks.onWait = [&] { // a byte at a time, then the stop
+            if (written < gz.size())
+                append(path_, gz.substr(written++, 1));
+            else
+                hooks.stop = true;
+        };
+        FollowSource follow(file_, path_.string(), hooks, 2);
+        const std::unique_ptr<ByteSource> source = openLogSource(follow);
+        LineReader reader(*source);
+        Reads reads;
+        for (std::string_view line; reader.next(line);)
+            reads.emplace_back(line);
+        EXPECT_EQ(reads, (Reads{"first line\n", "second\n"})) << atOpen << " bytes at open";
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+}
+
 #ifdef __linux__
+// /proc files say they are empty whatever they hold: no truncation, read
+// once and then followed until the stop.
+TEST(FollowSizeless, ProcFileIsNeverTakenForTruncated) {
+    std::FILE* file = openForRead("/proc/version");
+    if (!file)
+        GTEST_SKIP() << "no /proc/version";
+    ASSERT_EQ(regularFileSize(file), 0);
+    ScriptedHooks hooks;
+    hooks.onWait = [&] { hooks.stop = hooks.waits == 5; };
+    FollowSource source(file, "/proc/version", hooks, 2);
+    LineReader reader(source);
+    std::string_view line;
+    int lines = 0;
+    while (reader.next(line))
+        lines += line.starts_with("Linux version") ? 1 : 100;
+    source.waitForEnd();
+    std::fclose(file);
+    EXPECT_EQ(lines, 1);
+    EXPECT_EQ(source.end(), FollowEnd::Stopped);
+    EXPECT_EQ(hooks.waits, 5);
+}
+
 // The watch wakes on a change long before the poll would.
 TEST_F(FollowFile, NotificationWakesTheWait) {
     const std::unique_ptr<FileWatch> watch = watchFolderOf(path_.string().c_str());

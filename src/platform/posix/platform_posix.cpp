@@ -75,6 +75,14 @@ FileId regularFileIdOf(std::FILE* stream) {
     return idOf(st);
 }
 
+FileId fileOrPipeIdOf(std::FILE* stream) {
+    struct stat st {};
+    const int fd = fileno(stream);
+    if (fd < 0 || fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode)))
+        return {};
+    return idOf(st);
+}
+
 bool sameFile(const char* a, const char* b) {
     return fileIdOf(a) == fileIdOf(b);
 }

@@ -12,9 +12,9 @@
 namespace qv {
 
 std::FILE* openSharedForRead(const char* path) {
-    const HANDLE h =
-        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h = CreateFileA(path, GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return nullptr; // GetLastError() says why
     const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(h), _O_RDONLY | _O_BINARY);
@@ -147,6 +147,10 @@ FileId regularFileIdOf(std::FILE* stream) {
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return {};
     return idOf(info);
+}
+
+FileId fileOrPipeIdOf(std::FILE* stream) {
+    return regularFileIdOf(stream);
 }
 
 bool sameFile(const char* a, const char* b) {

@@ -1,6 +1,6 @@
 #include "sources/follow_source.h"
 
-#include "platform/gzip_source.h"
+#include "sources/gzip_source.h"
 
 #include <algorithm>
 

@@ -1,5 +1,7 @@
 #include "frontend/options.h"
 
+#include "frontend/side_outputs.h"
+
 #include <cstring>
 #include <string_view>
 
@@ -117,30 +119,6 @@ const Option kOptions[] = {
          settings.grepQuiet = true;
          console.printf("Set grep to QUIET Mode\n");
      }},
-    {"/csv", true,
-     [](RunSettings& settings, Console& console, const char* value) {
-         if (!value)
-             return;
-         settings.csvEnabled = true;
-         settings.csvPath = value;
-         console.printf("Writing transitions to [%s]\n", settings.csvPath.c_str());
-     }},
-    {"/plot", true,
-     [](RunSettings& settings, Console& console, const char* value) {
-         if (!value)
-             return;
-         settings.plotEnabled = true;
-         settings.plotPath = value;
-         console.printf("Writing chart to [%s]\n", settings.plotPath.c_str());
-     }},
-    {"/hours", true,
-     [](RunSettings& settings, Console& console, const char* value) {
-         if (!value)
-             return;
-         settings.hoursEnabled = true;
-         settings.hoursPath = value;
-         console.printf("Writing hourly statistics to [%s]\n", settings.hoursPath.c_str());
-     }},
     {"/limit", true, applyLimit},
 };
 
@@ -149,6 +127,21 @@ const Option* findOption(const char* arg) {
         if (std::strcmp(arg, option.name) == 0)
             return &option;
     return nullptr;
+}
+
+bool isOption(const char* arg) {
+    return findOption(arg) || findSideOutput(arg);
+}
+
+// A side output's option names its file; without a value it is not given.
+void applySideOutput(const SideOutputKind& kind, const char* value, RunSettings& settings,
+                     Console& console) {
+    if (!value)
+        return;
+    SideOutputPath& given = settings.sideOutputs[kind.slot];
+    given.enabled = true;
+    given.path = value;
+    console.printf(kind.confirm, given.path.c_str());
 }
 
 // Words the option pass passes over on purpose: the pre-pass and argument 1
@@ -186,10 +179,14 @@ void optionPass(int argc, const char* const* argv, RunSettings& settings, Consol
             option->apply(settings, console, value);
             continue;
         }
+        if (const SideOutputKind* kind = findSideOutput(argv[i])) {
+            applySideOutput(*kind, i + 1 < argc ? argv[++i] : nullptr, settings, console);
+            continue;
+        }
         const std::string_view arg(argv[i]);
         if (arg == "/cfg") {
             // Its path belongs to the pre-pass, unless it is an option itself.
-            if (i + 1 < argc && !findOption(argv[i + 1]))
+            if (i + 1 < argc && !isOption(argv[i + 1]))
                 ++i;
             continue;
         }

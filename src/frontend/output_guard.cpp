@@ -8,69 +8,41 @@ namespace qv {
 
 namespace {
 
-// Both made absolute and lexically normal: "./logs/a.log" is "logs/a.log".
-bool sameSpelling(const std::string& a, const std::string& b) {
-    namespace fs = std::filesystem;
+namespace fs = std::filesystem;
+
+// Enough for any honest chain; a loop of links ends here too.
+constexpr int kMaxLinks = 40;
+
+// Made absolute and lexically normal: "./logs/a.log" is "logs/a.log".
+fs::path plainSpelling(const std::string& path) {
     std::error_code ec;
-    const fs::path pa = fs::absolute(a, ec).lexically_normal();
-    const fs::path pb = fs::absolute(b, ec).lexically_normal();
-    return !ec && pa == pb;
+    return fs::absolute(path, ec).lexically_normal();
 }
 
-struct Written {
-    const char* what; // the wording of the single-file refusal
-    std::string path;
-};
-
-void refuseIfLinked(const std::string& match, FileId matchId, const Written& written,
-                    FileId writtenId, Console& console) {
-    if (written.path.empty() || !(matchId == writtenId) || sameSpelling(match, written.path))
-        return;
-    const std::string reason = match + " is the same file under another name";
-    fatal(console, reason, "%s file %s is the log file\n", written.what, written.path.c_str());
-}
-
-// The run's files in the order they are opened; an empty path is not written.
-std::vector<Written> writtenFiles(const RunSettings& settings) {
-    const bool sides = settings.analyzeMode == AnalyzeMode::RouterTakes;
-    return {
-        {"Output", settings.outputFileEnabled ? settings.outfilename : ""},
-        {"CSV", sides && settings.csvEnabled ? settings.csvPath : ""},
-        {"Hours", sides && settings.hoursEnabled ? settings.hoursPath : ""},
-        {"Chart", sides && settings.plotEnabled ? settings.plotPath : ""},
-    };
-}
-
-const char* otherName(const Written& written) {
-    return written.what[0] == 'O' ? "output" : written.what[0] == 'C' ? "CSV" : "hours";
-}
-
-bool sameOutput(const std::string& a, const std::string& b) {
-    return fileIdOf(a.c_str()) == fileIdOf(b.c_str()) || sameSpelling(a, b);
+// Two names that lead to one place, whether or not a file is there yet.
+bool sameSpelling(const std::string& a, const std::string& b) {
+    return resolvedPath(a) == resolvedPath(b);
 }
 
 } // namespace
 
-FileId logFileId(const char* logArgument) {
-    return std::string_view(logArgument) == "-" ? regularFileIdOf(stdin) : fileIdOf(logArgument);
+std::string resolvedPath(const std::string& path) {
+    std::error_code ec;
+    fs::path at = fs::absolute(path, ec);
+    if (ec)
+        return path;
+    for (int hop = 0; hop < kMaxLinks && fs::is_symlink(fs::symlink_status(at, ec)); ++hop) {
+        const fs::path target = fs::read_symlink(at, ec);
+        if (ec)
+            break;
+        at = target.is_absolute() ? target : at.parent_path() / target;
+    }
+    const fs::path real = fs::weakly_canonical(at, ec);
+    return (ec ? at : real).lexically_normal().string();
 }
 
-void refuseClashingOutputs(const char* logArgument, const RunSettings& settings, Console& console) {
-    const std::vector<Written> written = writtenFiles(settings);
-    const bool standardInput = std::string_view(logArgument) == "-";
-    const FileId log = logFileId(logArgument);
-    for (std::size_t i = 0; i < written.size(); ++i) {
-        const Written& w = written[i];
-        if (w.path.empty())
-            continue;
-        if (!settings.multiFile && (log == fileIdOf(w.path.c_str()) ||
-                                    (!standardInput && sameSpelling(w.path, logArgument))))
-            fatal(console, "", "%s file %s is the log file\n", w.what, w.path.c_str());
-        for (std::size_t j = 0; j < i; ++j)
-            if (!written[j].path.empty() && sameOutput(w.path, written[j].path))
-                fatal(console, "", "%s file %s is the %s file\n", w.what, w.path.c_str(),
-                      otherName(written[j]));
-    }
+FileId logFileId(const char* logArgument) {
+    return std::string_view(logArgument) == "-" ? regularFileIdOf(stdin) : fileIdOf(logArgument);
 }
 
 FileId standardOutputId(const Console& console) {
@@ -85,20 +57,71 @@ bool logIsStandardOutput(const char* logArgument, Console& console) {
     return true;
 }
 
-void refuseLinkedOutputs(const char* pattern, const RunSettings& settings, Console& console) {
-    const std::vector<Written> written = writtenFiles(settings);
-    std::vector<FileId> ids;
-    for (const Written& w : written)
-        ids.push_back(fileIdOf(w.path.c_str()));
+OutputGuard::OutputGuard(const RunSettings& settings, Console& console)
+    : settings_(settings), console_(console), standardOutput_(standardOutputId(console)) {
+    for (WrittenFile& file : writtenFiles(settings)) {
+        std::string resolved = resolvedPath(file.path);
+        const FileId id = fileIdOf(file.path.c_str());
+        outputs_.push_back({std::move(file), std::move(resolved), id});
+    }
+}
+
+bool OutputGuard::sameOutput(const Output& output, const char* path, FileId id) const {
+    return output.id == id || output.resolved == resolvedPath(path);
+}
+
+void OutputGuard::refuseClashes(const char* logArgument) {
+    const bool standardInput = std::string_view(logArgument) == "-";
+    const FileId log = logFileId(logArgument);
+    for (std::size_t i = 0; i < outputs_.size(); ++i) {
+        const Output& o = outputs_[i];
+        const char* path = o.file.path.c_str();
+        if (!settings_.multiFile &&
+            (log == o.id || (!standardInput && sameSpelling(o.file.path, logArgument))))
+            fatal(console_, "", "%s file %s is the log file\n", o.file.what, path);
+        for (std::size_t j = 0; j < i; ++j)
+            if (sameOutput(outputs_[j], path, o.id))
+                fatal(console_, "", "%s file %s is the %s file\n", o.file.what, path,
+                      outputs_[j].file.asOther);
+    }
+    if (settings_.multiFile)
+        refuseLinkedMatches(logArgument);
+}
+
+// A pattern run skips a match that is an output under its own name; a match
+// that is one under another name (a symbolic or hard link) would be
+// truncated first, so the run stops here, before anything is opened.
+void OutputGuard::refuseLinkedMatches(const char* pattern) {
     std::string match;
     std::unique_ptr<FileSearch> search = findFirstFile(pattern, match);
     if (!search)
         return;
     do {
         const FileId matchId = fileIdOf(match.c_str());
-        for (std::size_t i = 0; i < written.size(); ++i)
-            refuseIfLinked(match, matchId, written[i], ids[i], console);
+        for (const Output& o : outputs_) {
+            if (!sameOutput(o, match.c_str(), matchId) ||
+                plainSpelling(match) == plainSpelling(o.file.path))
+                continue;
+            const std::string reason = match + " is the same file under another name";
+            fatal(console_, reason, "%s file %s is the log file\n", o.file.what,
+                  o.file.path.c_str());
+        }
     } while (findNextFile(*search, match));
+}
+
+void OutputGuard::outputsCreated() {
+    for (Output& o : outputs_)
+        o.id = fileIdOf(o.file.path.c_str());
+}
+
+bool OutputGuard::isOwnOutput(const char* path) const {
+    const FileId id = fileIdOf(path);
+    if (id == standardOutput_)
+        return true;
+    for (const Output& o : outputs_)
+        if (o.id == id)
+            return true;
+    return false;
 }
 
 } // namespace qv

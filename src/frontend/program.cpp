@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace qv {
 
@@ -55,13 +56,11 @@ namespace {
 // Only the ROUTER TAKES mode writes side files: "/csv", "/csv and /plot",
 // "/csv, /plot and /hours".
 void noteIgnoredSideFiles(const RunSettings& s, Console& console) {
-    const char* given[3];
-    int count = 0;
-    for (const auto& [enabled, name] :
-         {std::pair{s.csvEnabled, "/csv"}, std::pair{s.plotEnabled, "/plot"},
-          std::pair{s.hoursEnabled, "/hours"}})
-        if (enabled)
-            given[count++] = name;
+    std::vector<const char*> given;
+    for (const SideOutputKind& kind : sideOutputKinds())
+        if (s.sideOutputs[kind.slot].enabled)
+            given.push_back(kind.option);
+    const int count = static_cast<int>(given.size());
     if (count == 0)
         return;
     std::string names = given[0];
@@ -105,7 +104,7 @@ class Program {
     int start(int argc, const char* const* argv);
     void prePass(int argc, const char* const* argv);
     void loadConfigFile();
-    void openOutputFile(const char* logArgument);
+    void openOutputFile();
     void echoSettings();
     void closeOutputFile();
     void noteSettings(const char* logArgument);
@@ -114,7 +113,8 @@ class Program {
 
     Console& console_;
     RunSettings settings_;
-    bool cfgGiven_ = false; // /cfg named the configuration file
+    bool cfgGiven_ = false;              // /cfg named the configuration file
+    std::unique_ptr<OutputGuard> guard_; // once the option pass is over
     std::unique_ptr<TextFileWriter> outputFile_;
     SideOutputs sideOutputs_;
     std::unique_ptr<LimitCheck> limitCheck_; // with /limit in the ROUTER TAKES mode
@@ -164,12 +164,9 @@ void Program::loadConfigFile() {
         fatal(console_, readError, "Error reading %s\n", settings_.cfgPath);
 }
 
-void Program::openOutputFile(const char* logArgument) {
+void Program::openOutputFile() {
     if (!settings_.outputFileEnabled)
         return;
-    // Truncating the log about to be read would destroy it.
-    if (!settings_.multiFile && sameFile(settings_.outfilename, logArgument))
-        fatal(console_, "", "Output file %s is the log file\n", settings_.outfilename);
     auto file = std::make_unique<TextFileWriter>(settings_.outfilename);
     if (!file->isOpen())
         fatal(console_, file->errorText(), "Error opening %s\n", settings_.outfilename);
@@ -222,9 +219,8 @@ bool Program::refused(const char* logArgument) {
         return true;
     }
     console_.release();
-    refuseClashingOutputs(logArgument, settings_, console_);
-    if (settings_.multiFile)
-        refuseLinkedOutputs(logArgument, settings_, console_);
+    guard_ = std::make_unique<OutputGuard>(settings_, console_);
+    guard_->refuseClashes(logArgument);
     return false;
 }
 
@@ -265,15 +261,15 @@ int Program::start(int argc, const char* const* argv) {
     noteSettings(argv[1]);
     if (refused(argv[1]))
         return 1;
-    openOutputFile(argv[1]);
-    sideOutputs_.open(argv[1], outputFile_.get());
+    openOutputFile();
+    sideOutputs_.open();
+    guard_->outputsCreated();
     echoSettings();
     if (settings_.analyzeMode == AnalyzeMode::RouterTakes && settings_.limits.any())
         limitCheck_ = std::make_unique<LimitCheck>(settings_.limits, console_);
     std::int64_t filesAnalysed = 0;
     {
-        FileRunner runner(settings_, console_, outputFile_.get(), sideOutputs_,
-                          standardOutputId(console_), stopKeys_);
+        FileRunner runner(settings_, console_, outputFile_.get(), sideOutputs_, *guard_, stopKeys_);
         if (limitCheck_)
             runner.watch(*limitCheck_);
         if (settings_.multiFile)

@@ -4,7 +4,6 @@
 #include "platform/platform.h"
 #include "search/line_reader.h"
 
-#include <algorithm>
 #include <string>
 
 namespace qv {
@@ -29,17 +28,13 @@ LineScanOptions lineScanOptions(const RunSettings& s) {
 } // namespace
 
 FileRunner::FileRunner(const RunSettings& settings, Console& console, TextFileWriter* outputFile,
-                       SideOutputs& sideOutputs, FileId standardOutput,
+                       SideOutputs& sideOutputs, const OutputGuard& guard,
                        std::unique_ptr<StopKeys>& stopKeys)
     : settings_(settings), console_(console), outputFile_(outputFile), sideOutputs_(sideOutputs),
-      report_(console, outputFile), transitions_(transitionOptions(settings), report_),
-      lineScans_(lineScanOptions(settings)), stopKeys_(stopKeys) {
+      guard_(guard), report_(console, outputFile),
+      transitions_(transitionOptions(settings), report_), lineScans_(lineScanOptions(settings)),
+      stopKeys_(stopKeys) {
     sideOutputs_.attach(transitions_.groupLog);
-    // Known once: a followed pattern looks at every match four times a second.
-    ownOutputs_.push_back(standardOutput);
-    if (outputFile_)
-        ownOutputs_.push_back(fileIdOf(outputFile_->path().c_str()));
-    sideOutputs_.addIdentities(ownOutputs_);
 }
 
 void FileRunner::runScan(const char* name, LineReader& logFile) {
@@ -111,8 +106,7 @@ void FileRunner::readFile(const char* name, std::FILE* file, std::string& readEr
 
 // Reading a file being written could grow it without end.
 bool FileRunner::isOwnOutput(const char* path) const {
-    const FileId id = fileIdOf(path);
-    return std::find(ownOutputs_.begin(), ownOutputs_.end(), id) != ownOutputs_.end();
+    return guard_.isOwnOutput(path);
 }
 
 // A followed log that is truncated or replaced starts again with its banner.

@@ -3,6 +3,7 @@
 // grows, and the runner is what the followed source asks before it waits.
 #pragma once
 
+#include "frontend/output_guard.h"
 #include "frontend/settings.h"
 #include "frontend/side_outputs.h"
 #include "platform/follow_source.h"
@@ -24,12 +25,12 @@ namespace qv {
 /// file and the side outputs belong to the program, which closes them.
 class FileRunner final : private FollowHooks {
   public:
-    /// `standardOutput`: standard output's file, which a pattern run skips.
+    /// `guard` knows the run's outputs, which a pattern run skips.
     /// `stopKeys` is set with the first followed file; the program keeps it
     /// until its outputs are closed, so that a second Ctrl-C ends it with 130
     /// until then.
     FileRunner(const RunSettings& settings, Console& console, TextFileWriter* outputFile,
-               SideOutputs& sideOutputs, FileId standardOutput,
+               SideOutputs& sideOutputs, const OutputGuard& guard,
                std::unique_ptr<StopKeys>& stopKeys);
     FileRunner(const FileRunner&) = delete;
     FileRunner& operator=(const FileRunner&) = delete;
@@ -64,7 +65,7 @@ class FileRunner final : private FollowHooks {
     Console& console_;
     TextFileWriter* outputFile_;
     SideOutputs& sideOutputs_;
-    std::vector<FileId> ownOutputs_; // standard output, the output file, the side outputs
+    const OutputGuard& guard_;
     Report report_;
     TransitionAnalysis transitions_;
     LineScanOptions lineScans_;

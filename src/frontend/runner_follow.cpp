@@ -100,6 +100,7 @@ void FileRunner::beforeWait() {
     if (outputFile_)
         outputFile_->flush();
     sideOutputs_.flush();
+    sideOutputs_.tick(std::chrono::system_clock::now());
 }
 
 bool FileRunner::stopRequested() {

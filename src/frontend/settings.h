@@ -19,6 +19,14 @@ extern const char* const analyzeModeNames[4];
 inline constexpr const char* kVersion = "1.06";
 inline constexpr const char* kDefaultStation = "WQVX";
 
+/// The side outputs, in the order of their registry (frontend/side_outputs.cpp).
+enum SideOutputSlot : int { kCsvSlot, kChartSlot, kHoursSlot, kSideOutputSlots };
+
+struct SideOutputPath {
+    bool enabled = false;
+    std::string path;
+};
+
 struct RunSettings {
     char srchname[52];
     char outfilename[52];
@@ -34,14 +42,9 @@ struct RunSettings {
     bool multiFile;
     bool follow; // /follow: wait at the end of the log for more
     AnalyzeMode analyzeMode;
-    // Side outputs of the ROUTER TAKES mode; paths are kept whole, unlike
-    // the fixed-capacity fields above.
-    bool csvEnabled;
-    std::string csvPath;
-    bool plotEnabled;
-    std::string plotPath;
-    bool hoursEnabled;
-    std::string hoursPath;
+    // Side outputs of the ROUTER TAKES mode, indexed by SideOutputSlot; paths
+    // are kept whole, unlike the fixed-capacity fields above.
+    SideOutputPath sideOutputs[kSideOutputSlots];
     DelayLimits limits; // ROUTER TAKES only
 };
 

@@ -27,9 +27,24 @@ std::FILE* openSharedForRead(const char* path);
 std::FILE* openForRead(const char* path, std::string* whyNot = nullptr);
 
 /// Opens (creates or truncates) a file for writing in binary mode; newline
-/// conversion is done by TextFileWriter. Returns nullptr on failure, with the
-/// reason in `whyNot` when it is given.
+/// conversion is done by TextFileWriter. The file is locked (advisory:
+/// flock, LockFileEx) before it is truncated, so that a second run writing
+/// the same file fails here and destroys nothing. Returns nullptr on failure,
+/// with the reason in `whyNot` when it is given.
 std::FILE* openForWrite(const char* path, std::string* whyNot = nullptr);
+
+/// Why `openForWrite` refuses a file another run holds.
+inline constexpr const char* kLockedText = "another quorvex run is writing it";
+
+/// Puts the closed file `from` in place of `to` in one step (rename; on
+/// Windows MoveFileEx replacing an existing file, retried briefly while
+/// another program holds it open). A reader sees the old file or the new
+/// one, never half of it.
+bool replaceFile(const char* from, const char* to, std::string* whyNot = nullptr);
+
+/// Modification time of what `path` names, in nanoseconds since the epoch;
+/// -1 when it cannot be examined.
+std::int64_t modificationTimeOf(const char* path);
 
 /// True when the open file is a directory (or cannot be examined).
 bool isDirectory(std::FILE* file);

@@ -542,7 +542,7 @@ TEST_F(SideOutputs, NamesThatWouldDestroyAFileAreRefused) {
     EXPECT_EQ(run({"a.log", "/on", "o.txt", "/hours", "o.txt"}), 1);
     EXPECT_NE(console.find("Hours file o.txt is the output file\n"), std::string::npos);
     EXPECT_EQ(run({"a.log", "/hours", "h.csv", "/plot", "h.csv"}), 1);
-    EXPECT_NE(console.find("Chart file h.csv is the hours file\n"), std::string::npos);
+    EXPECT_NE(console.find("Hours file h.csv is the chart file\n"), std::string::npos);
 }
 
 TEST_F(SideOutputs, AFailedWriteEndsTheRunWithExitCode1) {

@@ -3,6 +3,7 @@
 #include "frontend/side_outputs.h"
 
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 
 namespace qv {
@@ -156,14 +157,22 @@ bool looksLikeOption(std::string_view arg) {
            arg.find_first_of("/\\.", 1) == std::string_view::npos;
 }
 
+// What a shell leaves of an unquoted pattern: names of files that exist.
+bool namesALog(std::string_view arg) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(fs::path(arg), ec);
+    return !looksLikeOption(arg) && fs::exists(status) && !fs::is_directory(status);
+}
+
 // Nothing of the report changes: the words go to the error stream only.
 void noteIgnored(std::string_view arg, Console& console) {
     const int n = static_cast<int>(arg.size());
     if (looksLikeOption(arg))
         console.diagnose("unknown option '%.*s' ignored", n, arg.data());
     else
-        console.diagnose("argument '%.*s' ignored: only argument 1 is read as the log; for "
-                         "several files quote a pattern and add /multi",
+        console.diagnose("argument '%.*s' ignored: it names no file; for several files name "
+                         "each one, or quote a pattern and add /multi",
                          n, arg.data());
 }
 
@@ -190,7 +199,11 @@ void optionPass(int argc, const char* const* argv, RunSettings& settings, Consol
                 ++i;
             continue;
         }
-        if (!knownElsewhere(arg))
+        if (knownElsewhere(arg))
+            continue;
+        if (namesALog(arg))
+            settings.moreLogs.emplace_back(arg);
+        else
             noteIgnored(arg, console);
     }
 }

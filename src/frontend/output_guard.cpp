@@ -70,15 +70,23 @@ bool OutputGuard::sameOutput(const Output& output, const char* path, FileId id) 
     return output.id == id || output.resolved == resolvedPath(path);
 }
 
-void OutputGuard::refuseClashes(const char* logArgument) {
+void OutputGuard::refuseLog(const char* logArgument) const {
     const bool standardInput = std::string_view(logArgument) == "-";
     const FileId log = logFileId(logArgument);
+    for (const Output& o : outputs_)
+        if (log == o.id || (!standardInput && sameSpelling(o.file.path, logArgument)))
+            fatal(console_, "", "%s file %s is the log file\n", o.file.what, o.file.path.c_str());
+}
+
+void OutputGuard::refuseClashes(const char* logArgument) {
+    if (!settings_.multiFile) {
+        refuseLog(logArgument);
+        for (const std::string& log : settings_.moreLogs)
+            refuseLog(log.c_str());
+    }
     for (std::size_t i = 0; i < outputs_.size(); ++i) {
         const Output& o = outputs_[i];
         const char* path = o.file.path.c_str();
-        if (!settings_.multiFile &&
-            (log == o.id || (!standardInput && sameSpelling(o.file.path, logArgument))))
-            fatal(console_, "", "%s file %s is the log file\n", o.file.what, path);
         for (std::size_t j = 0; j < i; ++j)
             if (sameOutput(outputs_[j], path, o.id))
                 fatal(console_, "", "%s file %s is the %s file\n", o.file.what, path,

@@ -54,6 +54,7 @@ class OutputGuard {
         std::string resolved;
         FileId id;
     };
+    void refuseLog(const char* logArgument) const;
     bool sameOutput(const Output& output, const char* path, FileId id) const;
     void refuseLinkedMatches(const char* pattern);
 

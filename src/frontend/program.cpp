@@ -72,6 +72,13 @@ void noteIgnoredSideFiles(const RunSettings& s, Console& console) {
                      count > 1 ? "them" : "it");
 }
 
+// Argument 1 and the names after it, in the order given.
+std::vector<std::string> logList(const RunSettings& s, const char* first) {
+    std::vector<std::string> logs{first};
+    logs.insert(logs.end(), s.moreLogs.begin(), s.moreLogs.end());
+    return logs;
+}
+
 /// One run of the program: the settings and what stays open across files.
 class Program {
   public:
@@ -206,6 +213,20 @@ void Program::noteSettings(const char* logArgument) {
         if (s.limits.any())
             console_.diagnose("/limit ignored: only the ROUTER TAKES mode checks limits");
     }
+    // Two readings of one command line: a pattern or a list of names.
+    if (s.multiFile && !s.moreLogs.empty()) {
+        console_.diagnose("/multi takes one quoted pattern, but %zu more file name%s given too "
+                          "(a pattern the shell expanded?): quote the pattern, or leave out "
+                          "/multi to read the names given",
+                          s.moreLogs.size(), s.moreLogs.size() > 1 ? "s" : "");
+        throw ProgramExit{1};
+    }
+    if (s.follow && !s.moreLogs.empty()) {
+        console_.diagnose("/follow reads one log or the newest match of a quoted pattern; %zu "
+                          "more file name%s given",
+                          s.moreLogs.size(), s.moreLogs.size() > 1 ? "s" : "");
+        throw ProgramExit{1};
+    }
     if (s.multiFile && std::strcmp(logArgument, "-") == 0) {
         console_.diagnose("standard input (-) cannot be a pattern: leave out /multi");
         throw ProgramExit{1};
@@ -274,6 +295,8 @@ int Program::start(int argc, const char* const* argv) {
             runner.watch(*limitCheck_);
         if (settings_.multiFile)
             runner.runFilePattern(argv[1]);
+        else if (!settings_.moreLogs.empty())
+            runner.runFileList(logList(settings_, argv[1]));
         else
             runner.runSingleFile(argv[1]);
         filesAnalysed = runner.filesAnalysed();

@@ -134,6 +134,12 @@ void FileRunner::runFilePattern(const char* pattern) {
     } while (findNextFile(*search, path));
 }
 
+void FileRunner::runFileList(const std::vector<std::string>& logs) {
+    for (const std::string& log : logs)
+        if (!isOwnOutput(log.c_str()))
+            processFile(log.c_str());
+}
+
 void FileRunner::reportNoMatch(const char* pattern) {
     console_.printf("Coundn't find matching file for [%s]\n", pattern);
     console_.diagnose("no file matches '%s'", pattern);

@@ -41,6 +41,8 @@ class FileRunner final : private FollowHooks {
 
     void runSingleFile(const char* logName);
     void runFilePattern(const char* pattern);
+    /// Each log in turn, as a pattern run reads its matches.
+    void runFileList(const std::vector<std::string>& logs);
 
     /// Logs scanned to their end so far.
     std::int64_t filesAnalysed() const { return filesAnalysed_; }

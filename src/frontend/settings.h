@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv {
 
@@ -41,6 +42,9 @@ struct RunSettings {
     bool grepQuiet;
     bool multiFile;
     bool follow; // /follow: wait at the end of the log for more
+    // Bare arguments after argument 1 that name files: what a shell leaves of
+    // an unquoted pattern. Read after argument 1, in this order.
+    std::vector<std::string> moreLogs;
     AnalyzeMode analyzeMode;
     // Side outputs of the ROUTER TAKES mode, indexed by SideOutputSlot; paths
     // are kept whole, unlike the fixed-capacity fields above.

@@ -563,3 +563,40 @@ TEST_F(SideOutputs, AFailedWriteEndsTheRunWithExitCode1) {
 
 } // namespace
 } // namespace qv
+
+namespace qv {
+namespace {
+
+// From the first banner on: the option echo tells the two readings apart.
+std::string fromFirstBanner(const std::string& console) {
+    const std::size_t at = console.find("**** Processing File ");
+    return at == std::string::npos ? std::string() : console.substr(at);
+}
+
+// What a shell makes of an unquoted pattern reads as the quoted pattern:
+// the same report, files and exit code, a breach in a later file included.
+TEST_F(SideOutputs, ListOfLogsReadsAsTheMatchingPattern) {
+    LogMaker first(21), second(22);
+    first.make(12);
+    second.make(20);
+    writeFile("a.log", first.text);
+    writeFile("b.log", second.text);
+    writeFile("c.log", "no transitions here\n");
+    const int listed = run({"a.log", "b.log", "nosuch.log", "c.log", "/sum", "/csv", "l.csv",
+                            "/limit", "rtrcmd2mx:0"});
+    const std::string listConsole = console;
+    const std::string listCsv = readFile("l.csv");
+    const int pattern = run({"?.log", "/multi", "/sum", "/csv", "l.csv", "/limit", "rtrcmd2mx:0"});
+    EXPECT_EQ(listed, 3);
+    EXPECT_EQ(pattern, listed);
+    ASSERT_FALSE(fromFirstBanner(listConsole).empty());
+    EXPECT_EQ(fromFirstBanner(listConsole), fromFirstBanner(console));
+    EXPECT_EQ(listCsv, readFile("l.csv"));
+    // A log named as an output among the names is refused before it is truncated.
+    EXPECT_EQ(run({"a.log", "b.log", "/csv", "b.log"}), 1);
+    EXPECT_EQ(readFile("b.log"), second.text);
+    EXPECT_EQ(run({"a.log", "b.log", "/follow"}), 1);
+}
+
+} // namespace
+} // namespace qv

@@ -78,8 +78,7 @@ class FileRunner final : private FollowHooks {
     struct PatternWatch {
         const char* pattern = nullptr; // none: a single file is followed
         std::string followed;
-        std::vector<std::string> knownMatches; // when `followed` was chosen
-        std::string newer;                     // the match that superseded it
+        std::string newer; // the match that superseded it
         std::chrono::steady_clock::time_point nextLook{};
     };
     std::unique_ptr<StopKeys>& stopKeys_;

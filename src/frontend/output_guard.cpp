@@ -1,6 +1,7 @@
 #include "frontend/output_guard.h"
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,15 @@ fs::path plainSpelling(const std::string& path) {
 // Two names that lead to one place, whether or not a file is there yet.
 bool sameSpelling(const std::string& a, const std::string& b) {
     return resolvedPath(a) == resolvedPath(b);
+}
+
+// Empty, or beginning as the output begins: what an earlier run left.
+bool holdsEarlierOutput(const std::string& path, std::string_view firstBytes) {
+    std::ifstream in(path, std::ios::binary);
+    std::string start(firstBytes.size(), '\0');
+    in.read(start.data(), static_cast<std::streamsize>(start.size()));
+    const std::size_t got = static_cast<std::size_t>(in.gcount());
+    return got == 0 || (got == start.size() && start == firstBytes);
 }
 
 } // namespace
@@ -78,7 +88,21 @@ void OutputGuard::refuseLog(const char* logArgument) const {
             fatal(console_, "", "%s file %s is the log file\n", o.file.what, o.file.path.c_str());
 }
 
+// The run's own file (the report's standard output, the configuration)
+// written over would be lost, or read back as the run goes on.
+void OutputGuard::refuseOwnFiles() const {
+    const FileId config = fileIdOf(settings_.cfgPath);
+    for (const Output& o : outputs_) {
+        const char* path = o.file.path.c_str();
+        if (o.id == standardOutput_)
+            fatal(console_, "", "%s file %s is standard output\n", o.file.what, path);
+        if (config.known && sameOutput(o, settings_.cfgPath, config))
+            fatal(console_, "", "%s file %s is the configuration file\n", o.file.what, path);
+    }
+}
+
 void OutputGuard::refuseClashes(const char* logArgument) {
+    refuseOwnFiles();
     if (!settings_.multiFile) {
         refuseLog(logArgument);
         for (const std::string& log : settings_.moreLogs)
@@ -107,14 +131,27 @@ void OutputGuard::refuseLinkedMatches(const char* pattern) {
     do {
         const FileId matchId = fileIdOf(match.c_str());
         for (const Output& o : outputs_) {
-            if (!sameOutput(o, match.c_str(), matchId) ||
-                plainSpelling(match) == plainSpelling(o.file.path))
+            if (!sameOutput(o, match.c_str(), matchId))
                 continue;
-            const std::string reason = match + " is the same file under another name";
+            std::string reason;
+            if (plainSpelling(match) != plainSpelling(o.file.path))
+                reason = match + " is the same file under another name";
+            else if (!holdsEarlierOutput(match, o.file.firstBytes))
+                reason = match + " is a match of the pattern and no earlier output of quorvex";
+            else
+                continue; // an earlier run's output: passed over, then written again
             fatal(console_, reason, "%s file %s is the log file\n", o.file.what,
                   o.file.path.c_str());
         }
     } while (findNextFile(*search, match));
+}
+
+void OutputGuard::refuseAsLog(const char* path) const {
+    if (std::string_view(path) == "-")
+        return;
+    if (fileIdOf(path) == standardOutput_)
+        fatal(console_, "", "log file %s is also standard output\n", path);
+    refuseLog(path);
 }
 
 void OutputGuard::outputsCreated() {

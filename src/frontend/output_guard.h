@@ -44,6 +44,11 @@ class OutputGuard {
     /// pattern asks four times a second).
     void outputsCreated();
 
+    /// Every log as it is opened, a followed path opened again included: one
+    /// that is an output or standard output's file, under any name (also a
+    /// link whose target is not there yet), ends the run.
+    void refuseAsLog(const char* path) const;
+
     /// True when `path` is standard output's file or one of the outputs,
     /// which a pattern run passes over.
     bool isOwnOutput(const char* path) const;
@@ -55,6 +60,7 @@ class OutputGuard {
         FileId id;
     };
     void refuseLog(const char* logArgument) const;
+    void refuseOwnFiles() const;
     bool sameOutput(const Output& output, const char* path, FileId id) const;
     void refuseLinkedMatches(const char* pattern);
 

@@ -65,6 +65,7 @@ FollowEnd FileRunner::processFile(const char* name) {
     resetFileStats(transitions_);
     lineCount_ = 0;
     const bool standardInputLog = std::string_view(name) == "-";
+    guard_.refuseAsLog(name); // a followed path may have come to name an output
     std::string whyNot;
     std::FILE* file = standardInputLog ? standardInput() : openForRead(name, &whyNot);
     if (!file)

@@ -64,11 +64,11 @@ std::unique_ptr<SideOutput> openChart(const std::string& path, const RunSettings
 // One entry per side output. A new one: a slot in settings.h, an entry here,
 // its SideOutput. The order is that of the slots.
 constexpr std::array<SideOutputKind, kSideOutputSlots> kKinds{{
-    {kCsvSlot, "/csv", "CSV", "CSV", "Writing transitions to [%s]\n", false,
+    {kCsvSlot, "/csv", "CSV", "CSV", "Writing transitions to [%s]\n", "file,group,kind,", false,
      openStreamed<TransitionCsv>},
-    {kChartSlot, "/plot", "Chart", "chart", "Writing chart to [%s]\n", true, openChart},
-    {kHoursSlot, "/hours", "Hours", "hours", "Writing hourly statistics to [%s]\n", false,
-     openStreamed<HourlyStats>},
+    {kChartSlot, "/plot", "Chart", "chart", "Writing chart to [%s]\n", "<?xml ", true, openChart},
+    {kHoursSlot, "/hours", "Hours", "hours", "Writing hourly statistics to [%s]\n",
+     "file,hour,groups,", false, openStreamed<HourlyStats>},
 }};
 
 } // namespace
@@ -87,12 +87,13 @@ const SideOutputKind* findSideOutput(std::string_view option) {
 std::vector<WrittenFile> writtenFiles(const RunSettings& settings) {
     std::vector<WrittenFile> written;
     if (settings.outputFileEnabled)
-        written.push_back({"Output", "output", settings.outfilename});
+        written.push_back({"Output", "output", "Using cfg file [", settings.outfilename});
     if (settings.analyzeMode != AnalyzeMode::RouterTakes)
         return written;
     for (const SideOutputKind& kind : kKinds)
         if (settings.sideOutputs[kind.slot].enabled)
-            written.push_back({kind.what, kind.asOther, settings.sideOutputs[kind.slot].path});
+            written.push_back(
+                {kind.what, kind.asOther, kind.firstBytes, settings.sideOutputs[kind.slot].path});
     return written;
 }
 

@@ -55,6 +55,9 @@ struct SideOutputKind {
     const char* what;    // "CSV file x is the log file"
     const char* asOther; // "Chart file x is the CSV file"
     const char* confirm; // printed when the option is given, with the path
+    /// What the file begins with: a match of a pattern that does not is a
+    /// log, never written over.
+    const char* firstBytes;
     /// Written whole to a temporary file beside it, then renamed over it.
     bool replacedAtomically;
     /// Creates the file (or its temporary file); ends the run with "Error
@@ -74,6 +77,7 @@ const SideOutputKind* findSideOutput(std::string_view option);
 struct WrittenFile {
     const char* what;
     const char* asOther;
+    const char* firstBytes;
     std::string path;
 };
 std::vector<WrittenFile> writtenFiles(const RunSettings& settings);

@@ -35,8 +35,10 @@ ReplacingFile::ReplacingFile(std::string target)
     : target_(std::move(target)), placed_(placeOf(target_)),
       temporaryPath_(replaceable(placed_) ? placed_ + ".quorvex-new" : placed_) {
     temporary_ = std::make_unique<TextFileWriter>(temporaryPath_.c_str());
-    if (!temporary_->isOpen())
+    if (!temporary_->isOpen()) {
         error_ = temporary_->errorText();
+        temporary_.reset(); // another run's file, or none: not ours to remove
+    }
 }
 
 ReplacingFile::~ReplacingFile() {
@@ -64,8 +66,11 @@ bool ReplacingFile::commit(bool again) {
         return fail(moveError);
     if (again) {
         temporary_ = std::make_unique<TextFileWriter>(temporaryPath_.c_str());
-        if (!temporary_->isOpen())
-            return fail(temporary_->errorText());
+        if (!temporary_->isOpen()) {
+            error_ = temporary_->errorText();
+            temporary_.reset();
+            return false;
+        }
     }
     return true;
 }

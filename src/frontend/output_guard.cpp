@@ -1,5 +1,8 @@
 #include "frontend/output_guard.h"
 
+#include "platform/replacing_file.h"
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -155,8 +158,11 @@ void OutputGuard::refuseAsLog(const char* path) const {
 }
 
 void OutputGuard::outputsCreated() {
-    for (Output& o : outputs_)
+    for (Output& o : outputs_) {
         o.id = fileIdOf(o.file.path.c_str());
+        if (o.file.replacedAtomically)
+            temporaries_.push_back(fileIdOf(ReplacingFile::temporaryPathFor(o.file.path).c_str()));
+    }
 }
 
 bool OutputGuard::isOwnOutput(const char* path) const {
@@ -166,7 +172,7 @@ bool OutputGuard::isOwnOutput(const char* path) const {
     for (const Output& o : outputs_)
         if (o.id == id)
             return true;
-    return false;
+    return std::find(temporaries_.begin(), temporaries_.end(), id) != temporaries_.end();
 }
 
 } // namespace qv

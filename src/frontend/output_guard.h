@@ -67,6 +67,7 @@ class OutputGuard {
     const RunSettings& settings_;
     Console& console_;
     std::vector<Output> outputs_;
+    std::vector<FileId> temporaries_; // written, then renamed over an output
     FileId standardOutput_;
 };
 

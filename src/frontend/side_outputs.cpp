@@ -92,8 +92,8 @@ std::vector<WrittenFile> writtenFiles(const RunSettings& settings) {
         return written;
     for (const SideOutputKind& kind : kKinds)
         if (settings.sideOutputs[kind.slot].enabled)
-            written.push_back(
-                {kind.what, kind.asOther, kind.firstBytes, settings.sideOutputs[kind.slot].path});
+            written.push_back({kind.what, kind.asOther, kind.firstBytes,
+                               settings.sideOutputs[kind.slot].path, kind.replacedAtomically});
     return written;
 }
 

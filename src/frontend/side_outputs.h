@@ -79,6 +79,7 @@ struct WrittenFile {
     const char* asOther;
     const char* firstBytes;
     std::string path;
+    bool replacedAtomically = false; // its temporary file is the run's too
 };
 std::vector<WrittenFile> writtenFiles(const RunSettings& settings);
 

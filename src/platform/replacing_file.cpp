@@ -31,9 +31,14 @@ std::string placeOf(const std::string& target) {
 } // namespace
 
 // In the target's own folder: a rename across file systems is a copy.
+std::string ReplacingFile::temporaryPathFor(const std::string& target) {
+    const std::string placed = placeOf(target);
+    return replaceable(placed) ? placed + ".quorvex-new" : placed;
+}
+
 ReplacingFile::ReplacingFile(std::string target)
     : target_(std::move(target)), placed_(placeOf(target_)),
-      temporaryPath_(replaceable(placed_) ? placed_ + ".quorvex-new" : placed_) {
+      temporaryPath_(temporaryPathFor(target_)) {
     temporary_ = std::make_unique<TextFileWriter>(temporaryPath_.c_str());
     if (!temporary_->isOpen()) {
         error_ = temporary_->errorText();

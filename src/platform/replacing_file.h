@@ -19,6 +19,10 @@ class ReplacingFile {
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
+    /// The temporary file a target is written to before it is renamed; the
+    /// target itself when that is a device or FIFO.
+    static std::string temporaryPathFor(const std::string& target);
+
     bool isOpen() const { return temporary_ && temporary_->isOpen(); }
     const std::string& target() const { return target_; }
     const std::string& temporaryPath() const { return temporaryPath_; }

@@ -600,3 +600,33 @@ TEST_F(SideOutputs, ListOfLogsReadsAsTheMatchingPattern) {
 
 } // namespace
 } // namespace qv
+
+namespace qv {
+namespace {
+
+// The chart takes the old one's place whole; its temporary file is one of
+// the run's own files, which a pattern run never reads, and is gone after.
+TEST_F(SideOutputs, ChartReplacesTheOldOneAndItsTemporaryFileIsNeverALog) {
+    LogMaker maker(31);
+    maker.make(5);
+    writeFile("a.log", maker.text);
+    writeFile("c.svg", "<?xml an old chart");
+    ASSERT_EQ(run({"*", "/multi", "/plot", "c.svg"}), 0);
+    EXPECT_EQ(console.find("quorvex-new"), std::string::npos);
+    EXPECT_EQ(console.find("Processing File c.svg"), std::string::npos);
+    EXPECT_NE(console.find("Processing File a.log"), std::string::npos);
+    fs::create_symlink("c.svg", "link.svg");
+    ASSERT_EQ(run({"a.log", "/plot", "link.svg"}), 0);
+    EXPECT_TRUE(fs::is_symlink("link.svg")); // the link stays, its target is replaced
+    const std::string svg = readFile("c.svg");
+    EXPECT_EQ(svg.rfind("<?xml ", 0), 0u);
+    EXPECT_NE(svg.find("5 groups; 5 drawn in "), std::string::npos);
+    EXPECT_FALSE(fs::exists("c.svg.quorvex-new"));
+    // A run that ends early leaves the old chart and no temporary file.
+    ASSERT_EQ(run({"missing.log", "/plot", "c.svg"}), 1);
+    EXPECT_EQ(readFile("c.svg"), svg);
+    EXPECT_FALSE(fs::exists("c.svg.quorvex-new"));
+}
+
+} // namespace
+} // namespace qv

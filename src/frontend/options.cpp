@@ -1,6 +1,9 @@
 #include "frontend/options.h"
 
+#include "frontend/side_outputs.h"
+
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 
 namespace qv {
@@ -117,30 +120,6 @@ const Option kOptions[] = {
          settings.grepQuiet = true;
          console.printf("Set grep to QUIET Mode\n");
      }},
-    {"/csv", true,
-     [](RunSettings& settings, Console& console, const char* value) {
-         if (!value)
-             return;
-         settings.csvEnabled = true;
-         settings.csvPath = value;
-         console.printf("Writing transitions to [%s]\n", settings.csvPath.c_str());
-     }},
-    {"/plot", true,
-     [](RunSettings& settings, Console& console, const char* value) {
-         if (!value)
-             return;
-         settings.plotEnabled = true;
-         settings.plotPath = value;
-         console.printf("Writing chart to [%s]\n", settings.plotPath.c_str());
-     }},
-    {"/hours", true,
-     [](RunSettings& settings, Console& console, const char* value) {
-         if (!value)
-             return;
-         settings.hoursEnabled = true;
-         settings.hoursPath = value;
-         console.printf("Writing hourly statistics to [%s]\n", settings.hoursPath.c_str());
-     }},
     {"/limit", true, applyLimit},
     {"/fps", true,
      [](RunSettings& settings, Console& console, const char* value) {
@@ -158,6 +137,21 @@ const Option* findOption(const char* arg) {
     return nullptr;
 }
 
+bool isOption(const char* arg) {
+    return findOption(arg) || findSideOutput(arg);
+}
+
+// A side output's option names its file; without a value it is not given.
+void applySideOutput(const SideOutputKind& kind, const char* value, RunSettings& settings,
+                     Console& console) {
+    if (!value)
+        return;
+    SideOutputPath& given = settings.sideOutputs[kind.slot];
+    given.enabled = true;
+    given.path = value;
+    console.printf(kind.confirm, given.path.c_str());
+}
+
 // Words the option pass passes over on purpose: the pre-pass and argument 1
 // act on them.
 bool knownElsewhere(std::string_view arg) {
@@ -170,14 +164,22 @@ bool looksLikeOption(std::string_view arg) {
            arg.find_first_of("/\\.", 1) == std::string_view::npos;
 }
 
+// What a shell leaves of an unquoted pattern: names of files that exist.
+bool namesALog(std::string_view arg) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(fs::path(arg), ec);
+    return !looksLikeOption(arg) && fs::exists(status) && !fs::is_directory(status);
+}
+
 // Nothing of the report changes: the words go to the error stream only.
 void noteIgnored(std::string_view arg, Console& console) {
     const int n = static_cast<int>(arg.size());
     if (looksLikeOption(arg))
         console.diagnose("unknown option '%.*s' ignored", n, arg.data());
     else
-        console.diagnose("argument '%.*s' ignored: only argument 1 is read as the log; for "
-                         "several files quote a pattern and add /multi",
+        console.diagnose("argument '%.*s' ignored: it names no file; for several files name "
+                         "each one, or quote a pattern and add /multi",
                          n, arg.data());
 }
 
@@ -193,14 +195,22 @@ void optionPass(int argc, const char* const* argv, RunSettings& settings, Consol
             option->apply(settings, console, value);
             continue;
         }
+        if (const SideOutputKind* kind = findSideOutput(argv[i])) {
+            applySideOutput(*kind, i + 1 < argc ? argv[++i] : nullptr, settings, console);
+            continue;
+        }
         const std::string_view arg(argv[i]);
         if (arg == "/cfg") {
             // Its path belongs to the pre-pass, unless it is an option itself.
-            if (i + 1 < argc && !findOption(argv[i + 1]))
+            if (i + 1 < argc && !isOption(argv[i + 1]))
                 ++i;
             continue;
         }
-        if (!knownElsewhere(arg))
+        if (knownElsewhere(arg))
+            continue;
+        if (namesALog(arg))
+            settings.moreLogs.emplace_back(arg);
+        else
             noteIgnored(arg, console);
     }
 }

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace qv {
 
@@ -58,13 +59,11 @@ namespace {
 // Only the ROUTER TAKES mode writes side files: "/csv", "/csv and /plot",
 // "/csv, /plot and /hours".
 void noteIgnoredSideFiles(const RunSettings& s, Console& console) {
-    const char* given[3];
-    int count = 0;
-    for (const auto& [enabled, name] :
-         {std::pair{s.csvEnabled, "/csv"}, std::pair{s.plotEnabled, "/plot"},
-          std::pair{s.hoursEnabled, "/hours"}})
-        if (enabled)
-            given[count++] = name;
+    std::vector<const char*> given;
+    for (const SideOutputKind& kind : sideOutputKinds())
+        if (s.sideOutputs[kind.slot].enabled)
+            given.push_back(kind.option);
+    const int count = static_cast<int>(given.size());
     if (count == 0)
         return;
     std::string names = given[0];
@@ -74,6 +73,13 @@ void noteIgnoredSideFiles(const RunSettings& s, Console& console) {
     }
     console.diagnose("%s ignored: only the ROUTER TAKES mode writes %s", names.c_str(),
                      count > 1 ? "them" : "it");
+}
+
+// Argument 1 and the names after it, in the order given.
+std::vector<std::string> logList(const RunSettings& s, const char* first) {
+    std::vector<std::string> logs{first};
+    logs.insert(logs.end(), s.moreLogs.begin(), s.moreLogs.end());
+    return logs;
 }
 
 /// One run of the program: the settings and what stays open across files.
@@ -108,7 +114,7 @@ class Program {
     int start(int argc, const char* const* argv);
     void prePass(int argc, const char* const* argv);
     void loadConfigFile();
-    void openOutputFile(const char* logArgument);
+    void openOutputFile();
     void echoSettings();
     void closeOutputFile();
     void noteSettings(const char* logArgument);
@@ -117,7 +123,8 @@ class Program {
 
     Console& console_;
     RunSettings settings_;
-    bool cfgGiven_ = false; // /cfg named the configuration file
+    bool cfgGiven_ = false;              // /cfg named the configuration file
+    std::unique_ptr<OutputGuard> guard_; // once the option pass is over
     std::unique_ptr<TextFileWriter> outputFile_;
     SideOutputs sideOutputs_;
     std::unique_ptr<LimitCheck> limitCheck_; // with /limit in the ROUTER TAKES mode
@@ -174,12 +181,9 @@ void Program::loadConfigFile() {
         fatal(console_, readError, "Error reading %s\n", settings_.cfgPath);
 }
 
-void Program::openOutputFile(const char* logArgument) {
+void Program::openOutputFile() {
     if (!settings_.outputFileEnabled)
         return;
-    // Truncating the log about to be read would destroy it.
-    if (!settings_.multiFile && sameFile(settings_.outfilename, logArgument))
-        fatal(console_, "", "Output file %s is the log file\n", settings_.outfilename);
     auto file = std::make_unique<TextFileWriter>(settings_.outfilename);
     if (!file->isOpen())
         fatal(console_, file->errorText(), "Error opening %s\n", settings_.outfilename);
@@ -219,6 +223,20 @@ void Program::noteSettings(const char* logArgument) {
         if (s.limits.any())
             console_.diagnose("/limit ignored: only the ROUTER TAKES mode checks limits");
     }
+    // Two readings of one command line: a pattern or a list of names.
+    if (s.multiFile && !s.moreLogs.empty()) {
+        console_.diagnose("/multi takes one quoted pattern, but %zu more file name%s given too "
+                          "(a pattern the shell expanded?): quote the pattern, or leave out "
+                          "/multi to read the names given",
+                          s.moreLogs.size(), s.moreLogs.size() > 1 ? "s" : "");
+        throw ProgramExit{1};
+    }
+    if (s.follow && !s.moreLogs.empty()) {
+        console_.diagnose("/follow reads one log or the newest match of a quoted pattern; %zu "
+                          "more file name%s given",
+                          s.moreLogs.size(), s.moreLogs.size() > 1 ? "s" : "");
+        throw ProgramExit{1};
+    }
     if (s.multiFile && std::strcmp(logArgument, "-") == 0) {
         console_.diagnose("standard input (-) cannot be a pattern: leave out /multi");
         throw ProgramExit{1};
@@ -232,9 +250,8 @@ bool Program::refused(const char* logArgument) {
         return true;
     }
     console_.release();
-    refuseClashingOutputs(logArgument, settings_, console_);
-    if (settings_.multiFile)
-        refuseLinkedOutputs(logArgument, settings_, console_);
+    guard_ = std::make_unique<OutputGuard>(settings_, console_);
+    guard_->refuseClashes(logArgument);
     return false;
 }
 
@@ -276,19 +293,21 @@ int Program::start(int argc, const char* const* argv) {
     noteSettings(argv[1]);
     if (refused(argv[1]))
         return 1;
-    openOutputFile(argv[1]);
-    sideOutputs_.open(argv[1], outputFile_.get());
+    openOutputFile();
+    sideOutputs_.open();
+    guard_->outputsCreated();
     echoSettings();
     if (settings_.analyzeMode == AnalyzeMode::RouterTakes && settings_.limits.any())
         limitCheck_ = std::make_unique<LimitCheck>(settings_.limits, settings_.timebase, console_);
     std::int64_t filesAnalysed = 0;
     {
-        FileRunner runner(settings_, console_, outputFile_.get(), sideOutputs_,
-                          standardOutputId(console_), stopKeys_);
+        FileRunner runner(settings_, console_, outputFile_.get(), sideOutputs_, *guard_, stopKeys_);
         if (limitCheck_)
             runner.watch(*limitCheck_);
         if (settings_.multiFile)
             runner.runFilePattern(argv[1]);
+        else if (!settings_.moreLogs.empty())
+            runner.runFileList(logList(settings_, argv[1]));
         else
             runner.runSingleFile(argv[1]);
         filesAnalysed = runner.filesAnalysed();

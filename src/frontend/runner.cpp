@@ -51,17 +51,13 @@ LineScanOptions lineScanOptions(const RunSettings& s) {
 } // namespace
 
 FileRunner::FileRunner(const RunSettings& settings, Console& console, TextFileWriter* outputFile,
-                       SideOutputs& sideOutputs, FileId standardOutput,
+                       SideOutputs& sideOutputs, const OutputGuard& guard,
                        std::unique_ptr<StopKeys>& stopKeys)
     : settings_(settings), console_(console), outputFile_(outputFile), sideOutputs_(sideOutputs),
-      report_(console, outputFile), transitions_(transitionOptions(settings), report_),
-      lineScans_(lineScanOptions(settings)), stopKeys_(stopKeys) {
+      guard_(guard), report_(console, outputFile),
+      transitions_(transitionOptions(settings), report_), lineScans_(lineScanOptions(settings)),
+      stopKeys_(stopKeys) {
     sideOutputs_.attach(transitions_.groupLog);
-    // Known once: a followed pattern looks at every match four times a second.
-    ownOutputs_.push_back(standardOutput);
-    if (outputFile_)
-        ownOutputs_.push_back(fileIdOf(outputFile_->path().c_str()));
-    sideOutputs_.addIdentities(ownOutputs_);
 }
 
 void FileRunner::runScan(const char* name, LineReader& logFile) {
@@ -98,6 +94,7 @@ FollowEnd FileRunner::processFile(const char* name, bool again) {
     resetFileStats(transitions_);
     lineCount_ = 0;
     const bool standardInputLog = std::string_view(name) == "-";
+    guard_.refuseAsLog(name); // a followed path may have come to name an output
     std::string whyNot;
     bool notRegular = false;
     opened_ = false;
@@ -154,8 +151,7 @@ void FileRunner::readFile(const char* name, std::FILE* file, std::string& readEr
 
 // Reading a file being written could grow it without end.
 bool FileRunner::isOwnOutput(const char* path) const {
-    const FileId id = fileIdOf(path);
-    return std::find(ownOutputs_.begin(), ownOutputs_.end(), id) != ownOutputs_.end();
+    return guard_.isOwnOutput(path);
 }
 
 // A followed log that is truncated or replaced starts again with its banner.
@@ -182,6 +178,18 @@ void FileRunner::runFilePattern(const char* pattern) {
         if (!isOwnOutput(path.c_str()))
             logs.push_back(path);
     } while (findNextFile(*search, path));
+    runLogs(logs, pattern);
+}
+
+void FileRunner::runFileList(const std::vector<std::string>& given) {
+    std::vector<std::string> logs;
+    for (const std::string& log : given)
+        if (!isOwnOutput(log.c_str()))
+            logs.push_back(log);
+    runLogs(logs, nullptr);
+}
+
+void FileRunner::runLogs(const std::vector<std::string>& logs, const char* pattern) {
     // The compressed logs after the one scanned are inflated on the other cores.
     const int threads = inflateThreads();
     if (threads > 1 && logs.size() > 1) {
@@ -203,9 +211,12 @@ void FileRunner::runFilePattern(const char* pattern) {
 // A match that cannot be opened or read ends the run; what it leaves out
 // must not go unsaid.
 void FileRunner::reportNotAnalysed(const char* pattern, std::int64_t left) {
-    if (left > 0)
+    if (left > 0 && pattern)
         console_.diagnose("%lld match%s of '%s' not analysed", static_cast<long long>(left),
                           left == 1 ? "" : "es", pattern);
+    else if (left > 0)
+        console_.diagnose("%lld log%s of the list not analysed", static_cast<long long>(left),
+                          left == 1 ? "" : "s");
 }
 
 // A folder that cannot be read is no empty folder.

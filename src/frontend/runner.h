@@ -3,6 +3,7 @@
 // grows, and the runner is what the followed source asks before it waits.
 #pragma once
 
+#include "frontend/output_guard.h"
 #include "frontend/settings.h"
 #include "frontend/side_outputs.h"
 #include "platform/platform.h"
@@ -25,12 +26,12 @@ namespace qv {
 /// file and the side outputs belong to the program, which closes them.
 class FileRunner final : private FollowHooks {
   public:
-    /// `standardOutput`: standard output's file, which a pattern run skips.
+    /// `guard` knows the run's outputs, which a pattern run skips.
     /// `stopKeys` is set with the first followed file; the program keeps it
     /// until its outputs are closed, so that a second Ctrl-C ends it with 130
     /// until then.
     FileRunner(const RunSettings& settings, Console& console, TextFileWriter* outputFile,
-               SideOutputs& sideOutputs, FileId standardOutput,
+               SideOutputs& sideOutputs, const OutputGuard& guard,
                std::unique_ptr<StopKeys>& stopKeys);
     FileRunner(const FileRunner&) = delete;
     FileRunner& operator=(const FileRunner&) = delete;
@@ -41,6 +42,8 @@ class FileRunner final : private FollowHooks {
 
     void runSingleFile(const char* logName);
     void runFilePattern(const char* pattern);
+    /// Each log in turn, as a pattern run reads its matches.
+    void runFileList(const std::vector<std::string>& logs);
 
     /// Logs scanned to their end so far.
     std::int64_t filesAnalysed() const { return filesAnalysed_; }
@@ -50,7 +53,9 @@ class FileRunner final : private FollowHooks {
     void readFile(const char* name, std::FILE* file, std::string& readError);
     void runScan(const char* name, LineReader& logFile);
     bool isOwnOutput(const char* path) const;
+    void runLogs(const std::vector<std::string>& logs, const char* pattern);
     void reportNoMatch(const char* pattern, const std::string& whyNot);
+    /// `pattern` names the pattern, or nullptr for a list of logs.
     void reportNotAnalysed(const char* pattern, std::int64_t left);
 
     // Following (runner_follow.cpp).
@@ -68,7 +73,7 @@ class FileRunner final : private FollowHooks {
     Console& console_;
     TextFileWriter* outputFile_;
     SideOutputs& sideOutputs_;
-    std::vector<FileId> ownOutputs_; // standard output, the output file, the side outputs
+    const OutputGuard& guard_;
     Report report_;
     TransitionAnalysis transitions_;
     LineScanOptions lineScans_;
@@ -82,8 +87,7 @@ class FileRunner final : private FollowHooks {
     struct PatternWatch {
         const char* pattern = nullptr; // none: a single file is followed
         std::string followed;
-        std::vector<std::string> knownMatches; // when `followed` was chosen
-        std::string newer;                     // the match that superseded it
+        std::string newer; // the match that superseded it
         std::chrono::steady_clock::time_point nextLook{};
     };
     std::unique_ptr<StopKeys>& stopKeys_;

@@ -75,31 +75,51 @@ void FileRunner::followNewestMatch(const char* pattern) {
     for (bool again = false;; again = true) {
         patternWatch_.pattern = pattern;
         patternWatch_.followed = path;
-        patternWatch_.knownMatches = std::move(matches);
         patternWatch_.nextLook = std::chrono::steady_clock::now() + kPatternLook;
         const FollowEnd end = processFile(path.c_str(), again);
         if (end == FollowEnd::Superseded)
             path = patternWatch_.newer;
         else if (end != FollowEnd::Truncated && end != FollowEnd::Replaced)
             return;
-        matches.clear();
-        newestMatch(pattern, matches);
     }
 }
 
-// The last match in the pattern run's own order, its outputs left out;
-// empty when there is none. `matches` gets every match.
+namespace {
+
+// Newest by modification time, the later name on a tie: a new year's
+// 01-01-27.log is newer than 12-31-26.log although it sorts first.
+struct MatchAge {
+    std::int64_t modified = -1;
+    std::string path;
+    bool operator<(const MatchAge& other) const {
+        return modified != other.modified ? modified < other.modified : path < other.path;
+    }
+};
+
+MatchAge ageOf(const std::string& path) {
+    return {modificationTimeOf(path.c_str()), path};
+}
+
+} // namespace
+
+// The newest match, its outputs left out; empty when there is none.
+// `matches` gets every match.
 std::string FileRunner::newestMatch(const char* pattern, std::vector<std::string>& matches,
                                     std::string* whyNot) const {
     std::string path;
     std::unique_ptr<FileSearch> search = findFirstFile(pattern, path, whyNot);
     if (!search)
         return {};
+    MatchAge newest;
     do {
-        if (!isOwnOutput(path.c_str()))
-            matches.push_back(path);
+        if (isOwnOutput(path.c_str()))
+            continue;
+        matches.push_back(path);
+        const MatchAge age = ageOf(path);
+        if (matches.size() == 1 || newest < age)
+            newest = age;
     } while (findNextFile(*search, path));
-    return matches.empty() ? std::string() : matches.back();
+    return newest.path;
 }
 
 // Each group is reported the moment its last line is read: whatever the
@@ -116,15 +136,14 @@ void FileRunner::beforeWait() {
             throw ProgramExit{1};
     }
     sideOutputs_.flush();
+    sideOutputs_.tick(std::chrono::system_clock::now());
 }
 
 bool FileRunner::stopRequested() {
     return stopKeys_ && stopKeys_->requested();
 }
 
-// A newer match is the last match when it is neither the followed file nor
-// one that was there when that was chosen: a followed file that is moved
-// away does not hand over to an older one.
+// Another match hands over once it is newer than the followed file.
 bool FileRunner::superseded() {
     PatternWatch& watch = patternWatch_;
     const auto now = std::chrono::steady_clock::now();
@@ -133,9 +152,12 @@ bool FileRunner::superseded() {
     watch.nextLook = now + kPatternLook;
     std::vector<std::string> matches;
     const std::string newest = newestMatch(watch.pattern, matches);
-    if (newest.empty() || newest == watch.followed ||
-        std::find(watch.knownMatches.begin(), watch.knownMatches.end(), newest) !=
-            watch.knownMatches.end())
+    if (newest.empty() || newest == watch.followed)
+        return false;
+    // A followed file moved away (a rotation) has no age at its path: it is
+    // read on rather than handed over to an older match.
+    const MatchAge followed = ageOf(watch.followed);
+    if (followed.modified < 0 || !(followed < ageOf(newest)))
         return false;
     watch.newer = newest;
     return true;

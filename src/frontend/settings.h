@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv {
 
@@ -20,6 +21,14 @@ extern const char* const analyzeModeNames[4];
 
 inline constexpr const char* kVersion = "1.06";
 inline constexpr const char* kDefaultStation = "WQVX";
+
+/// The side outputs, in the order of their registry (frontend/side_outputs.cpp).
+enum SideOutputSlot : int { kCsvSlot, kChartSlot, kHoursSlot, kSideOutputSlots };
+
+struct SideOutputPath {
+    bool enabled = false;
+    std::string path;
+};
 
 struct RunSettings {
     char srchname[52];
@@ -35,15 +44,13 @@ struct RunSettings {
     bool grepQuiet;
     bool multiFile;
     bool follow; // /follow: wait at the end of the log for more
+    // Bare arguments after argument 1 that name files: what a shell leaves of
+    // an unquoted pattern. Read after argument 1, in this order.
+    std::vector<std::string> moreLogs;
     AnalyzeMode analyzeMode;
-    // Side outputs of the ROUTER TAKES mode; paths are kept whole, unlike
-    // the fixed-capacity fields above.
-    bool csvEnabled;
-    std::string csvPath;
-    bool plotEnabled;
-    std::string plotPath;
-    bool hoursEnabled;
-    std::string hoursPath;
+    // Side outputs of the ROUTER TAKES mode, indexed by SideOutputSlot; paths
+    // are kept whole, unlike the fixed-capacity fields above.
+    SideOutputPath sideOutputs[kSideOutputSlots];
     DelayLimits limits; // ROUTER TAKES only
     Timebase timebase;  // /fps or FPS: the station's frame rate
 };

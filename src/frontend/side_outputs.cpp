@@ -1,122 +1,157 @@
 #include "frontend/side_outputs.h"
 
-#include "platform/platform.h"
+#include "platform/replacing_file.h"
+#include "sinks/delay_chart.h"
+#include "sinks/hourly_stats.h"
+#include "sinks/transition_csv.h"
+
+#include <array>
+#include <optional>
 
 namespace qv {
 
-// Two names for one file would truncate the log or interleave two writers.
-void SideOutputs::refuseSameFile(const char* what, const std::string& path, const char* otherName,
-                                 const char* other) {
-    if (other && sameFile(path.c_str(), other))
-        fatal(console_, "", "%s file %s is the %s file\n", what, path.c_str(), otherName);
+namespace {
+
+// A sink that writes its rows as they come: the CSV, the hourly statistics.
+template <typename Sink> class StreamedOutput final : public SideOutput {
+  public:
+    StreamedOutput(std::unique_ptr<Sink> sink, Console& console)
+        : sink_(std::move(sink)), console_(&console) {}
+    void attach(GroupLog& groupLog) override { groupLog.add(*sink_); }
+    // A followed run may write for days: a file that can no longer be
+    // written ends it at once rather than at a Ctrl-C that may never come.
+    void flush() override {
+        sink_->flush();
+        if (sink_->failed())
+            fatal(*console_, sink_->errorText(), "Error writing %s\n", sink_->path().c_str());
+    }
+    void finish(Console& console) override { closeOrFail(sink_, console); }
+
+  private:
+    std::unique_ptr<Sink> sink_;
+    Console* console_;
+};
+
+template <typename Sink>
+std::unique_ptr<SideOutput> openStreamed(const std::string& path, const RunSettings&,
+                                         Console& console) {
+    auto sink = std::make_unique<Sink>(path);
+    if (!sink->isOpen())
+        fatal(console, sink->errorText(), "Error opening %s\n", path.c_str());
+    return std::make_unique<StreamedOutput<Sink>>(std::move(sink), console);
 }
 
-void SideOutputs::refuseKnownFiles(const char* what, const std::string& path,
-                                   const char* logArgument, const TextFileWriter* outputFile) {
-    refuseSameFile(what, path, "log", settings_.multiFile ? nullptr : logArgument);
-    refuseSameFile(what, path, "output", outputFile ? outputFile->path().c_str() : nullptr);
-}
+// The chart is put in place of the old one whole: at the end, and while a
+// log is followed at most every 10 seconds (drawing it costs a pass over
+// every group so far).
+class ChartOutput final : public SideOutput {
+  public:
+    ChartOutput(const ChartOptions& options, const Timebase& timebase,
+                std::unique_ptr<ReplacingFile> file, Console& console)
+        : chart_(options, timebase), file_(std::move(file)), console_(&console) {}
+    void attach(GroupLog& groupLog) override { groupLog.add(chart_); }
+    void tick(std::chrono::system_clock::time_point now) override {
+        if (shown_ && now - *shown_ < std::chrono::seconds(10))
+            return;
+        shown_ = now;
+        put(true, *console_);
+    }
+    void finish(Console& console) override { put(false, console); }
 
-void SideOutputs::openCsv(const char* logArgument, const TextFileWriter* outputFile) {
-    refuseKnownFiles("CSV", settings_.csvPath, logArgument, outputFile);
-    auto csv = std::make_unique<TransitionCsv>(settings_.csvPath);
-    if (!csv->isOpen())
-        fatal(console_, csv->errorText(), "Error opening %s\n", settings_.csvPath.c_str());
-    csv_ = std::move(csv);
-}
+  private:
+    void put(bool again, Console& console) {
+        chart_.write(file_->writer());
+        if (!file_->commit(again))
+            fatal(console, file_->errorText(), "Error writing %s\n", file_->target().c_str());
+    }
 
-void SideOutputs::openHours(const char* logArgument, const TextFileWriter* outputFile) {
-    refuseKnownFiles("Hours", settings_.hoursPath, logArgument, outputFile);
-    refuseSameFile("Hours", settings_.hoursPath, "CSV", csv_ ? csv_->path().c_str() : nullptr);
-    auto hours = std::make_unique<HourlyStats>(settings_.hoursPath);
-    if (!hours->isOpen())
-        fatal(console_, hours->errorText(), "Error opening %s\n", settings_.hoursPath.c_str());
-    hours_ = std::move(hours);
-}
+    DelayChart chart_;
+    std::unique_ptr<ReplacingFile> file_;
+    Console* console_;
+    std::optional<std::chrono::system_clock::time_point> shown_;
+};
 
-void SideOutputs::writeChart() {
-    auto file = std::make_unique<TextFileWriter>(settings_.plotPath.c_str());
+std::unique_ptr<SideOutput> openChart(const std::string& path, const RunSettings& settings,
+                                      Console& console) {
+    auto file = std::make_unique<ReplacingFile>(path);
     if (!file->isOpen())
-        fatal(console_, file->errorText(), "Error opening %s\n", settings_.plotPath.c_str());
-    chart_->write(*file);
-    closeOrFail(file, console_);
+        fatal(console, file->errorText(), "Error opening %s\n", path.c_str());
+    ChartOptions chart;
+    for (int d = 0; d < kDelayCount; ++d)
+        if (settings.limits.fields[d] != DelayLimits::kNoLimit)
+            chart.limits[d] = settings.limits.fields[d];
+    return std::make_unique<ChartOutput>(chart, settings.timebase, std::move(file), console);
 }
 
-void SideOutputs::open(const char* logArgument, const TextFileWriter* outputFile) {
+// One entry per side output. A new one: a slot in settings.h, an entry here,
+// its SideOutput. The order is that of the slots.
+constexpr std::array<SideOutputKind, kSideOutputSlots> kKinds{{
+    {kCsvSlot, "/csv", "CSV", "CSV", "Writing transitions to [%s]\n", "file,group,kind,", false,
+     openStreamed<TransitionCsv>},
+    {kChartSlot, "/plot", "Chart", "chart", "Writing chart to [%s]\n", "<?xml ", true, openChart},
+    {kHoursSlot, "/hours", "Hours", "hours", "Writing hourly statistics to [%s]\n",
+     "file,hour,groups,", false, openStreamed<HourlyStats>},
+}};
+
+} // namespace
+
+std::span<const SideOutputKind> sideOutputKinds() {
+    return kKinds;
+}
+
+const SideOutputKind* findSideOutput(std::string_view option) {
+    for (const SideOutputKind& kind : kKinds)
+        if (option == kind.option)
+            return &kind;
+    return nullptr;
+}
+
+std::vector<WrittenFile> writtenFiles(const RunSettings& settings) {
+    std::vector<WrittenFile> written;
+    if (settings.outputFileEnabled)
+        written.push_back({"Output", "output", "Using cfg file [", settings.outfilename});
+    if (settings.analyzeMode != AnalyzeMode::RouterTakes)
+        return written;
+    for (const SideOutputKind& kind : kKinds)
+        if (settings.sideOutputs[kind.slot].enabled)
+            written.push_back({kind.what, kind.asOther, kind.firstBytes,
+                               settings.sideOutputs[kind.slot].path, kind.replacedAtomically});
+    return written;
+}
+
+void SideOutputs::open() {
     if (settings_.analyzeMode != AnalyzeMode::RouterTakes)
         return;
-    if (settings_.csvEnabled)
-        openCsv(logArgument, outputFile);
-    if (settings_.hoursEnabled)
-        openHours(logArgument, outputFile);
-    if (settings_.plotEnabled) {
-        refuseKnownFiles("Chart", settings_.plotPath, logArgument, outputFile);
-        refuseSameFile("Chart", settings_.plotPath, "CSV", csv_ ? csv_->path().c_str() : nullptr);
-        refuseSameFile("Chart", settings_.plotPath, "hours",
-                       hours_ ? hours_->path().c_str() : nullptr);
-        ChartOptions chart;
-        for (int d = 0; d < kDelayCount; ++d)
-            if (settings_.limits.fields[d] != DelayLimits::kNoLimit)
-                chart.limits[d] = settings_.limits.fields[d];
-        chart_ = std::make_unique<DelayChart>(chart, settings_.timebase);
+    for (const SideOutputKind& kind : kKinds) {
+        const SideOutputPath& given = settings_.sideOutputs[kind.slot];
+        if (given.enabled)
+            open_.push_back(kind.open(given.path, settings_, console_));
     }
 }
 
 void SideOutputs::attach(GroupLog& groupLog) {
-    if (csv_)
-        groupLog.add(*csv_);
-    if (hours_)
-        groupLog.add(*hours_);
-    if (chart_)
-        groupLog.add(*chart_);
-}
-
-void SideOutputs::addIdentities(std::vector<FileId>& into) const {
-    if (csv_)
-        into.push_back(fileIdOf(csv_->path().c_str()));
-    if (hours_)
-        into.push_back(fileIdOf(hours_->path().c_str()));
-    if (chart_) // a chart left by an earlier run, written over at the end
-        into.push_back(fileIdOf(settings_.plotPath.c_str()));
+    for (const auto& output : open_)
+        output->attach(groupLog);
 }
 
 void SideOutputs::flush() {
-    flushOrFail(csv_.get());
-    flushOrFail(hours_.get());
-    // A followed run replaces its chart now and then: drawing it costs a
-    // pass over every group so far.
-    const auto now = std::chrono::steady_clock::now();
-    if (chart_ && (!chartShown_ || now - chartShown_.value() >= std::chrono::seconds(10))) {
-        chartShown_ = now;
-        std::string error;
-        if (!chart_->replace(settings_.plotPath, error))
-            console_.diagnose("Error writing %s: %s\n", settings_.plotPath.c_str(), error.c_str());
-    }
+    for (const auto& output : open_)
+        output->flush();
 }
 
-// A followed run may write for days: a side file that can no longer be
-// written ends it at once rather than at a Ctrl-C that may never come.
-template <typename File> void SideOutputs::flushOrFail(File* file) {
-    if (!file)
-        return;
-    file->flush();
-    if (file->failed())
-        fatal(console_, file->errorText(), "Error writing %s\n", file->path().c_str());
+void SideOutputs::tick(std::chrono::system_clock::time_point now) {
+    for (const auto& output : open_)
+        output->tick(now);
 }
 
 void SideOutputs::finish() {
-    closeOrFail(csv_, console_);
-    closeOrFail(hours_, console_);
-    if (chart_) {
-        writeChart();
-        chart_.reset();
+    // Each is dropped once finished, so that a failure leaves only the rest
+    // to be abandoned.
+    while (!open_.empty()) {
+        std::unique_ptr<SideOutput> output = std::move(open_.front());
+        open_.erase(open_.begin());
+        output->finish(console_);
     }
-}
-
-void SideOutputs::abandon() {
-    csv_.reset();
-    hours_.reset();
-    chart_.reset();
 }
 
 } // namespace qv

@@ -1,20 +1,19 @@
-// The side outputs of the ROUTER TAKES mode: the transitions CSV (/csv), the
-// hourly statistics (/hours) and the delay chart (/plot). In the other modes
-// none of them is touched.
+// The side outputs of the ROUTER TAKES mode and their registry: one entry
+// per side output says its option, its wording, and how it is opened; the
+// open output says what it does at a flush, a tick of the clock while a log
+// is followed, the end of the run and a fatal exit. In the other modes none
+// of them is touched.
 #pragma once
 
 #include "frontend/settings.h"
 #include "platform/platform.h"
 #include "platform/text_writer.h"
 #include "report/report.h"
-#include "sinks/delay_chart.h"
-#include "sinks/hourly_stats.h"
-#include "sinks/transition_csv.h"
 #include "transitions/group_log.h"
 
 #include <chrono>
 #include <memory>
-#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,52 +32,86 @@ template <typename File> void closeOrFail(std::unique_ptr<File>& file, Console& 
         fatal(console, reason, "Error writing %s\n", path.c_str());
 }
 
+/// One open side output. Dropping it without `finish` is the fatal exit:
+/// what was written so far stays, nothing more is written.
+class SideOutput {
+  public:
+    virtual ~SideOutput() = default;
+    /// Hands it every timed and broken group.
+    virtual void attach(GroupLog& groupLog) = 0;
+    /// Writes what it holds so far out, before a followed log is waited on.
+    virtual void flush() {}
+    /// Called at every wait of a followed log with the wall clock, for an
+    /// output renewed on a timer (such as at most every 10 s).
+    virtual void tick(std::chrono::system_clock::time_point now) { (void)now; }
+    /// End of a normal run; a failure ends the run with "Error writing".
+    virtual void finish(Console& console) = 0;
+};
+
+/// The registry's entry for one side output.
+struct SideOutputKind {
+    SideOutputSlot slot;
+    const char* option;  // "/csv"
+    const char* what;    // "CSV file x is the log file"
+    const char* asOther; // "Chart file x is the CSV file"
+    const char* confirm; // printed when the option is given, with the path
+    /// What the file begins with: a match of a pattern that does not is a
+    /// log, never written over.
+    const char* firstBytes;
+    /// Written whole to a temporary file beside it, then renamed over it.
+    bool replacedAtomically;
+    /// Creates the file (or its temporary file); ends the run with "Error
+    /// opening" when it cannot.
+    std::unique_ptr<SideOutput> (*open)(const std::string& path, const RunSettings& settings,
+                                        Console& console);
+};
+
+/// Every side output, in the order they are checked, opened and named.
+std::span<const SideOutputKind> sideOutputKinds();
+
+/// The registry's entry for an option ("/csv"); nullptr for any other word.
+const SideOutputKind* findSideOutput(std::string_view option);
+
+/// A file the run writes, for the guard: the output file, then every side
+/// output given, in the registry's order.
+struct WrittenFile {
+    const char* what;
+    const char* asOther;
+    const char* firstBytes;
+    std::string path;
+    bool replacedAtomically = false; // its temporary file is the run's too
+};
+std::vector<WrittenFile> writtenFiles(const RunSettings& settings);
+
 class SideOutputs {
   public:
     SideOutputs(const RunSettings& settings, Console& console)
         : settings_(settings), console_(console) {}
 
-    /// Start-up, right after the output file: creates the CSV, the hourly
-    /// statistics and the chart's collector. A path that names the log, the
-    /// output file or another side output ends the run before it is truncated.
-    void open(const char* logArgument, const TextFileWriter* outputFile);
+    /// Start-up, right after the output file (the guard has checked the
+    /// paths): creates every side output given.
+    void open();
 
     /// Hands every timed group to the open side outputs.
     void attach(GroupLog& groupLog);
 
-    /// Adds the identities of the side outputs that exist now, which a
-    /// pattern run skips among its matches.
-    void addIdentities(std::vector<FileId>& into) const;
-
-    /// Writes the CSV and hourly rows so far out to their files and, at most
-    /// every 10 seconds, puts a new chart in the place of the old; a failed
-    /// write ends the run with "Error writing".
+    /// Writes the rows so far out to their files.
     void flush();
 
-    /// End of a normal run: closes the CSV and the hourly statistics and
-    /// writes the chart.
+    /// A followed log is about to be waited on: the clock, for the outputs
+    /// renewed on a timer.
+    void tick(std::chrono::system_clock::time_point now);
+
+    /// End of a normal run: closes or writes each one.
     void finish();
 
-    /// A fatal exit: the CSV and the hourly statistics keep the rows written
-    /// so far; no chart is written.
-    void abandon();
+    /// A fatal exit: what was written so far stays; nothing more is written.
+    void abandon() { open_.clear(); }
 
   private:
-    void openCsv(const char* logArgument, const TextFileWriter* outputFile);
-    void openHours(const char* logArgument, const TextFileWriter* outputFile);
-    void refuseSameFile(const char* what, const std::string& path, const char* otherName,
-                        const char* other);
-    void refuseKnownFiles(const char* what, const std::string& path, const char* logArgument,
-                          const TextFileWriter* outputFile);
-    void writeChart();
-    template <typename File> void flushOrFail(File* file);
-
     const RunSettings& settings_;
     Console& console_;
-    std::unique_ptr<TransitionCsv> csv_;
-    std::unique_ptr<HourlyStats> hours_;
-    std::unique_ptr<DelayChart> chart_;
-    std::optional<std::chrono::steady_clock::time_point> chartShown_;
+    std::vector<std::unique_ptr<SideOutput>> open_;
 };
 
 } // namespace qv

@@ -21,11 +21,4 @@ std::FILE* openForRead(const char* path, std::string* whyNot) {
     return f;
 }
 
-std::FILE* openForWrite(const char* path, std::string* whyNot) {
-    std::FILE* f = std::fopen(path, "w+b");
-    if (!f && whyNot)
-        *whyNot = lastErrorText();
-    return f;
-}
-
 } // namespace qv

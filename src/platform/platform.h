@@ -33,9 +33,24 @@ std::FILE* openForRead(const char* path, std::string* whyNot = nullptr);
 std::FILE* openRegularForRead(const char* path, std::string* whyNot, bool* notRegular);
 
 /// Opens (creates or truncates) a file for writing in binary mode; newline
-/// conversion is done by TextFileWriter. Returns nullptr on failure, with the
-/// reason in `whyNot` when it is given.
+/// conversion is done by TextFileWriter. The file is locked (advisory:
+/// flock, LockFileEx) before it is truncated, so that a second run writing
+/// the same file fails here and destroys nothing. Returns nullptr on failure,
+/// with the reason in `whyNot` when it is given.
 std::FILE* openForWrite(const char* path, std::string* whyNot = nullptr);
+
+/// Why `openForWrite` refuses a file another run holds.
+inline constexpr const char* kLockedText = "another quorvex run is writing it";
+
+/// Puts the closed file `from` in place of `to` in one step (rename; on
+/// Windows MoveFileEx replacing an existing file, retried briefly while
+/// another program holds it open). A reader sees the old file or the new
+/// one, never half of it.
+bool replaceFile(const char* from, const char* to, std::string* whyNot = nullptr);
+
+/// Modification time of what `path` names, in nanoseconds since the epoch;
+/// -1 when it cannot be examined.
+std::int64_t modificationTimeOf(const char* path);
 
 /// True when the open file is a directory (or cannot be examined).
 bool isDirectory(std::FILE* file);
@@ -74,11 +89,6 @@ std::FILE* standardInput();
 /// True when both paths exist and name the same file (device and inode on
 /// POSIX, volume and file index on Windows), whatever their spelling.
 bool sameFile(const char* a, const char* b);
-
-/// Puts the file `from` in the place of `to` in one step (a reader opens the
-/// old file or the new one, never a part); both in the same folder. False
-/// with the reason in `error` when it could not.
-bool replaceFile(const std::string& from, const std::string& to, std::string& error);
 
 /// Size in bytes of an open regular file; -1 for pipes, devices and other
 /// files without a meaningful size, or when it cannot be learned.

@@ -198,20 +198,4 @@ std::string DelayChart::document() const {
            body + "</svg>\n";
 }
 
-bool DelayChart::replace(const std::string& path, std::string& error) const {
-    const std::string temporary = path + ".part";
-    TextFileWriter file(temporary.c_str());
-    if (file.isOpen())
-        write(file);
-    if (!file.isOpen() || !file.close()) {
-        error = file.errorText();
-        std::remove(temporary.c_str());
-        return false;
-    }
-    if (replaceFile(temporary, path, error))
-        return true;
-    std::remove(temporary.c_str());
-    return false;
-}
-
 } // namespace qv

@@ -36,9 +36,6 @@ class DelayChart final : public TransitionObserver {
     /// what it holds so far.
     std::string document() const;
     void write(TextFileWriter& file) const { file.writeRaw(document()); }
-    /// Writes the document to a file beside `path` and puts it in its place
-    /// in one step, so that a reader sees the old chart or the new one.
-    bool replace(const std::string& path, std::string& error) const;
 
   private:
     std::string overview(double& top, const ValueAxis& axis) const;

@@ -539,31 +539,57 @@ bool finishedFileOnDisk(const fs::path& folder, const std::string& hours, const 
     return true;
 }
 
+// The names of a followed pattern's files, and the output that must never count.
+struct DayNames {
+    std::string pattern, older, first, second, output;
+};
+
+// A run without /multi over a list of names echoes the processing mode
+// differently; the rest of its report is that of the pattern run.
+std::string asListRun(std::string text) {
+    const std::string mode = "Overriding processing mode to [MULTIPLE FILES]\n";
+    if (const std::size_t at = text.find(mode); at != std::string::npos)
+        text.erase(at, mode.size());
+    if (const std::size_t at = text.find("multi is [ON]"); at != std::string::npos)
+        text.replace(at, 13, "multi is [OFF]");
+    return text;
+}
+
 // /multi: the newest match is followed; a newer one takes over at "midnight".
-bool newer(const Options& o, const Dirs& d, const std::string& sample) {
+// The newest is the one written last, not the last name: a new year's first
+// log sorts before the old year's last one.
+bool newer(const Options& o, const Dirs& d, const std::string& sample, const DayNames& n) {
     const std::size_t cut = lineEndAfter(sample, 0.5);
     const std::string day1 = sample.substr(0, cut);
     const std::string day2 = sample.substr(cut);
     // The output file sorts last among the matches: it must never count.
-    const std::vector<std::string> args = with({"day*.log", "/multi", "/on", "dayz.log"}, o.args);
-    const Part expectedStart = partReport(o, d, "day1.log", day1.substr(0, 2000), args);
+    const std::vector<std::string> args = with({n.pattern, "/multi", "/on", n.output}, o.args);
+    const Part expectedStart = partReport(o, d, n.first, day1.substr(0, 2000), args);
 
-    writeFile(d.follow / "day0.log", sample);
-    writeFile(d.follow / "day1.log", day1.substr(0, 2000));
+    writeFile(d.follow / n.older, sample);
+    fs::last_write_time(d.follow / n.older, fs::file_time_type::clock::now() - 1h);
+    writeFile(d.follow / n.first, day1.substr(0, 2000));
     Run run(o, d.follow, with(args, {"/follow"}));
     if (!caughtUp(d.follow, expectedStart))
         return false;
     Writer writer(o.seed);
-    writer.write(d.follow / "day1.log", std::string_view(day1).substr(2000));
-    std::this_thread::sleep_for(600ms); // day1.log read to its end
-    writer.write(d.follow / "day2.log", day2);
-    if (!finishedFileOnDisk(d.follow, hoursFile(o.args), "day1.log"))
+    writer.write(d.follow / n.first, std::string_view(day1).substr(2000));
+    std::this_thread::sleep_for(600ms); // the first day read to its end
+    writer.write(d.follow / n.second, day2);
+    if (!finishedFileOnDisk(d.follow, hoursFile(o.args), n.first))
         return false;
     const int followed = stop(run);
-    writeFile(d.once / "day1.log", day1);
-    writeFile(d.once / "day2.log", day2);
-    return sameExit(followed, runOnce(o, d.once, args)) &&
-           sameOutputs(with({"/on", "dayz.log"}, o.args), d.follow, d.once);
+    writeFile(d.once / n.first, day1);
+    writeFile(d.once / n.second, day2);
+    const bool byName = n.first < n.second;
+    const std::vector<std::string> onceArgs =
+        byName ? args : with({n.first, n.second, "/on", n.output}, o.args);
+    const int once = runOnce(o, d.once, onceArgs);
+    if (!byName)
+        for (const std::string& name : {std::string("stdout.txt"), n.output})
+            writeFile(d.follow / name, asListRun(readFile(d.follow / name)));
+    return sameExit(followed, once) &&
+           sameOutputs(with({"/on", n.output}, o.args), d.follow, d.once);
 }
 
 // Reads the run's output pipe until its banner has come, then leaves the
@@ -656,7 +682,10 @@ bool runScenario(const Options& o, const Dirs& d) {
     if (o.scenario == "write_fails")
         return writeFails(o, d, sample);
     if (o.scenario == "newer")
-        return newer(o, d, sample);
+        return newer(o, d, sample, {"day*.log", "day0.log", "day1.log", "day2.log", "dayz.log"});
+    if (o.scenario == "new_year")
+        return newer(o, d, sample,
+                     {"*-*-*.log", "12-30-26.log", "12-31-26.log", "01-01-27.log", "99-99-99.log"});
     if (o.scenario == "stop_keys")
         return stopKeys(o, d, sample);
     return fail("unknown scenario " + o.scenario);

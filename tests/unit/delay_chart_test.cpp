@@ -2,6 +2,7 @@
 // through the program and on records handed to the chart directly: the delay
 // axis that wild values cannot move, the time axis in log order, the overview
 // and hour-of-day figures against the CSV, its size, its names as XML.
+#include "platform/replacing_file.h"
 #include "scratch_run.h"
 #include "sinks/chart_timeline.h"
 #include "sinks/delay_chart.h"
@@ -430,16 +431,19 @@ class ChartFiles : public test::ScratchRun {};
 TEST_F(ChartFiles, AReplacedChartIsWholeAndLeavesNoPartBehind) {
     DelayChart chart;
     addDay(chart, "a.log", 100, 1);
-    std::string error;
-    ASSERT_TRUE(chart.replace("c.svg", error)) << error;
+    ReplacingFile file("c.svg");
+    ASSERT_TRUE(file.isOpen()) << file.errorText();
+    chart.write(file.writer());
+    ASSERT_TRUE(file.commit(true)) << file.errorText();
+    EXPECT_EQ(readFile("c.svg"), chart.document());
     addDay(chart, "b.log", 100, 2);
-    ASSERT_TRUE(chart.replace("c.svg", error)) << error; // over the old one
+    chart.write(file.writer());
+    ASSERT_TRUE(file.commit(false)) << file.errorText(); // over the old one
     EXPECT_EQ(readFile("c.svg"), chart.document());
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."),
                             std::filesystem::directory_iterator()),
               1);
-    EXPECT_FALSE(chart.replace("no-such-folder/c.svg", error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(ReplacingFile("no-such-folder/c.svg").isOpen());
 }
 
 // ---- the time axis

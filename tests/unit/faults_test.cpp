@@ -23,6 +23,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -212,13 +213,27 @@ TEST(OutputFaults, ConsoleThatCannotBeWrittenFailsTheRun) {
 TEST(OutputFaults, PatternRunSkipsTheOutputFile) {
     ScratchDir dir;
     spit("a.log", "one\ntwo\n");
-    spit("out.log", "old contents\n");
+    spit("out.log", "Using cfg file [qv.cfg] outputfile is out.log\r\nold contents\r\n");
     const RunResult r = run({"*.log", "/multi", "/on", "out.log", "/grep", "", "/sum"});
     EXPECT_EQ(r.code, 0);
     const std::string report = "**** Processing File a.log ****\n";
     EXPECT_EQ(r.console.substr(r.console.find("**** ")), report + "total lines        2\n");
     const std::string written = slurp("out.log");
     EXPECT_EQ(written.substr(written.find("**** ")), crlf(report + "total lines was        2\n"));
+}
+
+// A match that holds no earlier output is a log: named as an output it is
+// refused, as a single-file run refuses it, and left whole.
+TEST(OutputFaults, PatternRunNeverWritesOverALogNamedAsAnOutput) {
+    ScratchDir dir;
+    spit("a.log", "one\n");
+    spit("b.log", "a log of its own\n");
+    for (const char* option : {"/on", "/csv", "/hours", "/plot"}) {
+        const RunResult r = run({"*.log", "/multi", option, "b.log"});
+        EXPECT_EQ(r.code, 1) << option;
+        EXPECT_NE(r.console.find(" file b.log is the log file\n"), std::string::npos) << option;
+        EXPECT_EQ(slurp("b.log"), "a log of its own\n") << option;
+    }
 }
 
 TEST(ReadFaults, ReaderTellsAnErrorFromTheEnd) {
@@ -581,6 +596,132 @@ TEST(OwnOutput, ClosedStandardDescriptorsAreReopened) {
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A log that is a link to an output not created yet resolves to it all the
+// same: the run would otherwise analyse its own output.
+TEST(OwnOutput, DanglingLinkToAnOutputIsRefused) {
+    ScratchDir dir;
+    ASSERT_EQ(symlink("out.txt", "x.log"), 0);
+    ASSERT_EQ(symlink("c.csv", "y.log"), 0);
+    ConfinedRun r = runConfined({"x.log", "/o", "/grep", ""}, "report.txt", "w");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.errors, "quorvex: Output file out.txt is the log file\n");
+    EXPECT_FALSE(fs::exists("out.txt"));
+    r = runConfined({"y.log", "/csv", "c.csv"}, "report.txt", "w");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.errors, "quorvex: CSV file c.csv is the log file\n");
+    // Among the matches of a pattern too.
+    spit("a.log", "one\n");
+    r = runConfined({"*.log", "/multi", "/o", "/grep", ""}, "report.txt", "w");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(fs::exists("out.txt"));
+}
+
+// A followed path that comes to name the run's own output (a rotation that
+// leaves a link behind) passes the guard of the first open again.
+TEST(OwnOutput, FollowedPathReplacedByALinkToTheOutputIsRefused) {
+    ScratchDir dir;
+    spit("x.log", "WQVX one\n");
+    std::FILE* errors = std::tmpfile();
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit limit{10 << 20, 10 << 20};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        alarm(10);
+        std::FILE* out = std::fopen("report.txt", "w");
+        const int code = runQuorvex({"x.log", "/follow", "/grep", "WQVX", "/on", "out.txt"},
+                                    out ? out : stdout, errors);
+        std::fflush(nullptr);
+        _exit(code);
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (slurp("out.txt").find("WQVX one") == std::string::npos &&
+           std::chrono::steady_clock::now() < until)
+        usleep(10000);
+    ASSERT_EQ(std::rename("x.log", "x.old"), 0);
+    ASSERT_EQ(symlink("out.txt", "x.log"), 0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    std::fclose(errors);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed: it read its own output";
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_LT(fs::file_size("out.txt"), 4096u);
+}
+
+// The configuration file and standard output's own file are never written
+// over by an output.
+TEST(OwnOutput, OutputsNeverOverwriteTheConfigurationOrStandardOutput) {
+    ScratchDir dir;
+    spit("a.log", "one\n");
+    const std::string config = "# mine\nSRCHNAME,WQVX\n";
+    spit("my.cfg", config);
+    spit("qv.cfg", config);
+    const std::vector<std::vector<std::string>> runs = {
+        {"a.log", "/cfg", "my.cfg", "/on", "my.cfg"},
+        {"a.log", "/cfg", "my.cfg", "/csv", "./my.cfg"},
+        {"a.log", "/hours", "qv.cfg"},
+        {"a.log", "/plot", "qv.cfg"},
+    };
+    for (const auto& args : runs) {
+        const ConfinedRun r = runConfined(args, "report.txt", "w");
+        ASSERT_TRUE(r.finished);
+        EXPECT_EQ(r.code, 1) << args[2];
+        EXPECT_NE(r.errors.find("is the configuration file\n"), std::string::npos) << r.errors;
+    }
+    EXPECT_EQ(slurp("my.cfg"), config);
+    EXPECT_EQ(slurp("qv.cfg"), config);
+    // An output that is where standard output goes: two writers, one file.
+    const ConfinedRun r = runConfined({"a.log", "/csv", "r.csv"}, "r.csv", "w");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.errors, "quorvex: CSV file r.csv is standard output\n");
+}
+
+// A second run writing a file another run holds is refused and truncates
+// nothing; the chart's folder is tried at start-up, not after the whole run.
+TEST(OwnOutput, FilesAnotherRunWritesAreRefused) {
+    ScratchDir dir;
+    spit("a.log", "one\n");
+    for (const char* name : {"out.txt", "c.csv", "h.csv"}) {
+        spit(name, "the other run's rows\n");
+    }
+    spit("c.svg.quorvex-new", "the other run's chart\n");
+    for (const char* name : {"out.txt", "c.csv", "h.csv", "c.svg.quorvex-new"}) {
+        const int held = open(name, O_RDWR);
+        ASSERT_GE(held, 0);
+        ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+        const std::string target = std::string(name).substr(0, std::string(name).find(".quorvex"));
+        const ConfinedRun r =
+            runConfined({"a.log", "/on", "o2.txt", target == "out.txt" ? "/o" : "/s", "WQVX",
+                         target == "out.txt"        ? "/on"
+                         : target.ends_with(".svg") ? "/plot"
+                                                    : "/csv",
+                         target},
+                        "report.txt", "w");
+        close(held);
+        ASSERT_TRUE(r.finished);
+        EXPECT_EQ(r.code, 1) << name;
+        EXPECT_NE(r.errors.find("another quorvex run is writing it"), std::string::npos)
+            << r.errors;
+        EXPECT_NE(slurp(name).find("the other run's"), std::string::npos) << name;
+    }
+    fs::create_directory("ro");
+    fs::permissions("ro", fs::perms::owner_read | fs::perms::owner_exec);
+    const bool root = geteuid() == 0;
+    const ConfinedRun r = runConfined({"a.log", "/plot", "nodir/c.svg"}, "report.txt", "w");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(slurp("report.txt").find("Processing File"), std::string::npos)
+        << "found out only after the run";
+    if (!root) {
+        const ConfinedRun ro = runConfined({"a.log", "/plot", "ro/c.svg"}, "report.txt", "w");
+        EXPECT_EQ(ro.code, 1);
+    }
 }
 
 } // namespace

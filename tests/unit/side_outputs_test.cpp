@@ -535,7 +535,7 @@ TEST_F(SideOutputs, NamesThatWouldDestroyAFileAreRefused) {
     EXPECT_EQ(run({"a.log", "/on", "o.txt", "/hours", "o.txt"}), 1);
     EXPECT_NE(console.find("Hours file o.txt is the output file\n"), std::string::npos);
     EXPECT_EQ(run({"a.log", "/hours", "h.csv", "/plot", "h.csv"}), 1);
-    EXPECT_NE(console.find("Chart file h.csv is the hours file\n"), std::string::npos);
+    EXPECT_NE(console.find("Hours file h.csv is the chart file\n"), std::string::npos);
 }
 
 TEST_F(SideOutputs, AFailedWriteEndsTheRunWithExitCode1) {
@@ -552,6 +552,73 @@ TEST_F(SideOutputs, AFailedWriteEndsTheRunWithExitCode1) {
     EXPECT_EQ(run({"a.log", "/hours", "/dev/full", "/limit", "rtrcmd2mx:0"}), 1);
     EXPECT_EQ(console.substr(console.rfind("Error")), "Error writing /dev/full\n");
     EXPECT_NE(console.find("    Analyzed "), std::string::npos); // after the normal output
+}
+
+} // namespace
+} // namespace qv
+
+namespace qv {
+namespace {
+
+// From the first banner on: the option echo tells the two readings apart.
+std::string fromFirstBanner(const std::string& console) {
+    const std::size_t at = console.find("**** Processing File ");
+    return at == std::string::npos ? std::string() : console.substr(at);
+}
+
+// What a shell makes of an unquoted pattern reads as the quoted pattern:
+// the same report, files and exit code, a breach in a later file included.
+TEST_F(SideOutputs, ListOfLogsReadsAsTheMatchingPattern) {
+    LogMaker first(21), second(22);
+    first.make(12);
+    second.make(20);
+    writeFile("a.log", first.text);
+    writeFile("b.log", second.text);
+    writeFile("c.log", "no transitions here\n");
+    const int listed = run({"a.log", "b.log", "nosuch.log", "c.log", "/sum", "/csv", "l.csv",
+                            "/limit", "rtrcmd2mx:0"});
+    const std::string listConsole = console;
+    const std::string listCsv = readFile("l.csv");
+    const int pattern = run({"?.log", "/multi", "/sum", "/csv", "l.csv", "/limit", "rtrcmd2mx:0"});
+    EXPECT_EQ(listed, 3);
+    EXPECT_EQ(pattern, listed);
+    ASSERT_FALSE(fromFirstBanner(listConsole).empty());
+    EXPECT_EQ(fromFirstBanner(listConsole), fromFirstBanner(console));
+    EXPECT_EQ(listCsv, readFile("l.csv"));
+    // A log named as an output among the names is refused before it is truncated.
+    EXPECT_EQ(run({"a.log", "b.log", "/csv", "b.log"}), 1);
+    EXPECT_EQ(readFile("b.log"), second.text);
+    EXPECT_EQ(run({"a.log", "b.log", "/follow"}), 1);
+}
+
+} // namespace
+} // namespace qv
+
+namespace qv {
+namespace {
+
+// The chart takes the old one's place whole; its temporary file is one of
+// the run's own files, which a pattern run never reads, and is gone after.
+TEST_F(SideOutputs, ChartReplacesTheOldOneAndItsTemporaryFileIsNeverALog) {
+    LogMaker maker(31);
+    maker.make(5);
+    writeFile("a.log", maker.text);
+    writeFile("c.svg", "<?xml an old chart");
+    ASSERT_EQ(run({"*", "/multi", "/plot", "c.svg"}), 0);
+    EXPECT_EQ(console.find("quorvex-new"), std::string::npos);
+    EXPECT_EQ(console.find("Processing File c.svg"), std::string::npos);
+    EXPECT_NE(console.find("Processing File a.log"), std::string::npos);
+    fs::create_symlink("c.svg", "link.svg");
+    ASSERT_EQ(run({"a.log", "/plot", "link.svg"}), 0);
+    EXPECT_TRUE(fs::is_symlink("link.svg")); // the link stays, its target is replaced
+    const std::string svg = readFile("c.svg");
+    EXPECT_EQ(svg.rfind("<?xml ", 0), 0u);
+    EXPECT_NE(svg.find("5 groups; 5 drawn in "), std::string::npos);
+    EXPECT_FALSE(fs::exists("c.svg.quorvex-new"));
+    // A run that ends early leaves the old chart and no temporary file.
+    ASSERT_EQ(run({"missing.log", "/plot", "c.svg"}), 1);
+    EXPECT_EQ(readFile("c.svg"), svg);
+    EXPECT_FALSE(fs::exists("c.svg.quorvex-new"));
 }
 
 } // namespace

@@ -179,14 +179,3 @@ std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firs
 }
 
 } // namespace qv
-
-namespace qv {
-
-bool replaceFile(const std::string& from, const std::string& to, std::string& error) {
-    if (std::rename(from.c_str(), to.c_str()) == 0)
-        return true;
-    error = std::strerror(errno);
-    return false;
-}
-
-} // namespace qv

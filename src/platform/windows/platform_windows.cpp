@@ -209,20 +209,3 @@ std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firs
 }
 
 } // namespace qv
-
-namespace qv {
-
-// A reader that has the old file open without sharing its deletion blocks
-// the move for a moment; a few short retries ride that out.
-bool replaceFile(const std::string& from, const std::string& to, std::string& error) {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        if (MoveFileExA(from.c_str(), to.c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return true;
-        Sleep(20);
-    }
-    error = lastErrorText();
-    return false;
-}
-
-} // namespace qv

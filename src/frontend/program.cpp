@@ -269,7 +269,7 @@ int Program::start(int argc, const char* const* argv) {
     sideOutputs_.open(argv[1], outputFile_.get());
     echoSettings();
     if (settings_.analyzeMode == AnalyzeMode::RouterTakes && settings_.limits.any())
-        limitCheck_ = std::make_unique<LimitCheck>(settings_.limits, console_);
+        limitCheck_ = std::make_unique<LimitCheck>(settings_.limits, console_, settings_.follow);
     std::int64_t filesAnalysed = 0;
     {
         FileRunner runner(settings_, console_, outputFile_.get(), sideOutputs_,
@@ -282,6 +282,8 @@ int Program::start(int argc, const char* const* argv) {
             runner.runSingleFile(argv[1]);
         filesAnalysed = runner.filesAnalysed();
     }
+    if (limitCheck_ && filesAnalysed > 0)
+        limitCheck_->endRun();
     closeOutputFile();
     sideOutputs_.finish();
     return limitsExitCode(filesAnalysed);

@@ -141,6 +141,14 @@ const Option kOptions[] = {
          settings.hoursPath = value;
          console.printf("Writing hourly statistics to [%s]\n", settings.hoursPath.c_str());
      }},
+    {"/metrics", true,
+     [](RunSettings& settings, Console& console, const char* value) {
+         if (!value)
+             return;
+         settings.metricsEnabled = true;
+         settings.metricsPath = value;
+         console.printf("Writing metrics to [%s]\n", settings.metricsPath.c_str());
+     }},
     {"/limit", true, applyLimit},
 };
 

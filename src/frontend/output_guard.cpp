@@ -38,11 +38,16 @@ std::vector<Written> writtenFiles(const RunSettings& settings) {
         {"CSV", sides && settings.csvEnabled ? settings.csvPath : ""},
         {"Hours", sides && settings.hoursEnabled ? settings.hoursPath : ""},
         {"Chart", sides && settings.plotEnabled ? settings.plotPath : ""},
+        {"Metrics", settings.metricsEnabled ? settings.metricsPath : ""},
     };
 }
 
 const char* otherName(const Written& written) {
-    return written.what[0] == 'O' ? "output" : written.what[0] == 'C' ? "CSV" : "hours";
+    const std::string_view what = written.what;
+    return what == "Output"  ? "output"
+           : what == "CSV"   ? "CSV"
+           : what == "Hours" ? "hours"
+                             : "chart";
 }
 
 bool sameOutput(const std::string& a, const std::string& b) {

@@ -46,6 +46,7 @@ void printHelp(Console& console) {
         "         /hours   - per-hour delay statistics to a CSV file [/hours <file.csv>]\n"
         "         /limit   - exit 3 when a delay is over <n> fields (2 per frame), repeatable\n"
         "                    [/limit rev2router|rtrcmd2status|rtrcmd2mx:<n>]\n"
+        "         /metrics - the run's figures for Prometheus [/metrics <file.prom>]\n"
         "         /follow  - read on as the log grows, until Ctrl-C; with /multi\n"
         "                    the newest match, then each newer one\n");
 }

@@ -69,6 +69,8 @@ void FileRunner::runScan(const char* name, LineReader& logFile) {
 FollowEnd FileRunner::processFile(const char* name) {
     resetFileStats(transitions_);
     lineCount_ = 0;
+    if (MetricsFile* metrics = sideOutputs_.metrics())
+        metrics->startFile();
     const bool standardInputLog = std::string_view(name) == "-";
     std::string whyNot;
     std::FILE* file = standardInputLog ? standardInput() : openForRead(name, &whyNot);
@@ -87,6 +89,10 @@ FollowEnd FileRunner::processFile(const char* name) {
     if (!readError.empty())
         fatal(console_, readError, "Error reading %s\n", name);
     ++filesAnalysed_;
+    if (MetricsFile* metrics = sideOutputs_.metrics()) {
+        metrics->fileLines(linesRead());
+        sideOutputs_.writeMetrics();
+    }
     return end;
 }
 
@@ -107,6 +113,11 @@ void FileRunner::readFile(const char* name, std::FILE* file, std::string& readEr
     // A log that shrank while it was read was cut short under the scan.
     if (readError.empty() && regularFileSize(file) < sizeAtOpen)
         readError = "file shrank while being read";
+}
+
+std::int64_t FileRunner::linesRead() const {
+    return settings_.analyzeMode == AnalyzeMode::RouterTakes ? transitions_.fileStats.lineCount
+                                                             : lineCount_;
 }
 
 // Reading a file being written could grow it without end.

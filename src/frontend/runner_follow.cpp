@@ -100,6 +100,10 @@ void FileRunner::beforeWait() {
     if (outputFile_)
         outputFile_->flush();
     sideOutputs_.flush();
+    if (MetricsFile* metrics = sideOutputs_.metrics()) {
+        metrics->fileLines(linesRead());
+        sideOutputs_.pollMetrics();
+    }
 }
 
 bool FileRunner::stopRequested() {

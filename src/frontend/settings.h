@@ -42,6 +42,9 @@ struct RunSettings {
     std::string plotPath;
     bool hoursEnabled;
     std::string hoursPath;
+    // /metrics is written in every mode.
+    bool metricsEnabled;
+    std::string metricsPath;
     DelayLimits limits; // ROUTER TAKES only
 };
 

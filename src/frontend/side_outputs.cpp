@@ -2,6 +2,8 @@
 
 #include "platform/platform.h"
 
+#include <cstdlib>
+
 namespace qv {
 
 // Two names for one file would truncate the log or interleave two writers.
@@ -42,7 +44,32 @@ void SideOutputs::writeChart() {
     closeOrFail(file, console_);
 }
 
+// Checked against the log and the other outputs by the output guard; the
+// file itself appears after the first log.
+void SideOutputs::openMetrics() {
+    // A fixed clock makes the file's bytes reproducible for tests.
+    const char* fixed = std::getenv("QUORVEX_METRICS_TIME");
+    metrics_ = std::make_unique<MetricsFile>(settings_.metricsPath, settings_.srchname,
+                                             settings_.analyzeMode == AnalyzeMode::RouterTakes,
+                                             settings_.limits, Timebase(),
+                                             fixed ? std::atof(fixed) : -1.0);
+}
+
+void SideOutputs::writeMetrics() {
+    std::string whyNot;
+    if (metrics_ && !metrics_->write(whyNot))
+        fatal(console_, whyNot, "Error writing %s\n", metrics_->path().c_str());
+}
+
+void SideOutputs::pollMetrics() {
+    std::string whyNot;
+    if (metrics_ && !metrics_->poll(whyNot))
+        fatal(console_, whyNot, "Error writing %s\n", metrics_->path().c_str());
+}
+
 void SideOutputs::open(const char* logArgument, const TextFileWriter* outputFile) {
+    if (settings_.metricsEnabled)
+        openMetrics();
     if (settings_.analyzeMode != AnalyzeMode::RouterTakes)
         return;
     if (settings_.csvEnabled)
@@ -69,6 +96,8 @@ void SideOutputs::attach(GroupLog& groupLog) {
         groupLog.add(*hours_);
     if (chart_)
         groupLog.add(*chart_);
+    if (metrics_)
+        groupLog.add(*metrics_);
 }
 
 void SideOutputs::addIdentities(std::vector<FileId>& into) const {
@@ -88,6 +117,8 @@ void SideOutputs::flush() {
 }
 
 void SideOutputs::finish() {
+    writeMetrics();
+    metrics_.reset();
     closeOrFail(csv_, console_);
     closeOrFail(hours_, console_);
     if (chart_) {
@@ -100,6 +131,7 @@ void SideOutputs::abandon() {
     csv_.reset();
     hours_.reset();
     chart_.reset();
+    metrics_.reset(); // the last file written stays
 }
 
 } // namespace qv

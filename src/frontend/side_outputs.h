@@ -9,6 +9,7 @@
 #include "report/report.h"
 #include "sinks/delay_chart.h"
 #include "sinks/hourly_stats.h"
+#include "sinks/metrics_file.h"
 #include "sinks/transition_csv.h"
 #include "transitions/group_log.h"
 
@@ -60,7 +61,15 @@ class SideOutputs {
     /// so far; no chart is written.
     void abandon();
 
+    /// The metrics file (/metrics, any mode), or nullptr.
+    MetricsFile* metrics() { return metrics_.get(); }
+    /// Writes the metrics file now; a failure ends the run with "Error writing".
+    void writeMetrics();
+    /// While a log is followed: writes the metrics file when it is due.
+    void pollMetrics();
+
   private:
+    void openMetrics();
     void openCsv(const char* logArgument, const TextFileWriter* outputFile);
     void openHours(const char* logArgument, const TextFileWriter* outputFile);
     void refuseSameFile(const char* what, const std::string& path, const char* otherName,
@@ -74,6 +83,7 @@ class SideOutputs {
     std::unique_ptr<TransitionCsv> csv_;
     std::unique_ptr<HourlyStats> hours_;
     std::unique_ptr<DelayChart> chart_;
+    std::unique_ptr<MetricsFile> metrics_;
 };
 
 } // namespace qv

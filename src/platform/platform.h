@@ -31,6 +31,12 @@ std::FILE* openForRead(const char* path, std::string* whyNot = nullptr);
 /// reason in `whyNot` when it is given.
 std::FILE* openForWrite(const char* path, std::string* whyNot = nullptr);
 
+/// Puts the file `from` in the place of `to` in one step, so that a reader of
+/// `to` sees either the old file whole or the new one whole; `to` may exist.
+/// Both must be in one folder. On Windows a reader that holds `to` open for a
+/// moment is waited for briefly. False, with the reason in `whyNot`, on failure.
+bool replaceFile(const char* from, const char* to, std::string* whyNot = nullptr);
+
 /// True when the open file is a directory (or cannot be examined).
 bool isDirectory(std::FILE* file);
 

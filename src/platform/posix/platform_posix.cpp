@@ -19,6 +19,14 @@ std::string lastErrorText() {
     return std::strerror(errno);
 }
 
+bool replaceFile(const char* from, const char* to, std::string* whyNot) {
+    if (std::rename(from, to) == 0)
+        return true;
+    if (whyNot)
+        *whyNot = lastErrorText();
+    return false;
+}
+
 bool isDirectory(std::FILE* file) {
     struct stat st {};
     return fstat(fileno(file), &st) != 0 || S_ISDIR(st.st_mode);

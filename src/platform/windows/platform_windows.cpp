@@ -45,6 +45,24 @@ std::string lastErrorText() {
     return message.empty() ? std::string(std::strerror(crtError)) : message;
 }
 
+// An exporter or a virus scanner reading the old file holds it open for a few
+// milliseconds; a second of retries outlasts that without stalling a watch.
+bool replaceFile(const char* from, const char* to, std::string* whyNot) {
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD code = GetLastError();
+        const bool busy = code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED ||
+                          code == ERROR_LOCK_VIOLATION;
+        if (!busy || attempt >= 20) {
+            if (whyNot)
+                *whyNot = lastErrorText();
+            return false;
+        }
+        Sleep(50);
+    }
+}
+
 bool isDirectory(std::FILE* file) {
     struct _stat64 st {};
     return _fstat64(_fileno(file), &st) != 0 || (st.st_mode & _S_IFDIR) != 0;

@@ -50,6 +50,8 @@ function(quorvex_install_unix_files)
   # The README shows this picture.
   install(FILES ${PROJECT_SOURCE_DIR}/docs/chart.png ${PROJECT_SOURCE_DIR}/docs/chart-overnight.png
           DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/monitoring/quorvex-rules.yml
+          DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs/monitoring)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
   quorvex_write_copyright(${QUORVEX_PACKAGE_FILES}/copyright)
   install(FILES ${QUORVEX_PACKAGE_FILES}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -87,6 +89,7 @@ if(WIN32)
   # The README shows this picture.
   install(FILES ${PROJECT_SOURCE_DIR}/docs/chart.png ${PROJECT_SOURCE_DIR}/docs/chart-overnight.png
           DESTINATION docs)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/monitoring/quorvex-rules.yml DESTINATION docs/monitoring)
 else()
   quorvex_install_unix_files()
 endif()

@@ -57,7 +57,8 @@ $SUDO dpkg -i "$deb" >/dev/null
 doc=/usr/share/doc/quorvex
 man_page=/usr/share/man/man1/quorvex.1.gz
 dpkg -L quorvex >"$work/files.txt"
-for path in /usr/bin/quorvex "$man_page" "$doc/copyright" "$doc/changelog.gz" "$doc/README.md"; do
+for path in /usr/bin/quorvex "$man_page" "$doc/copyright" "$doc/changelog.gz" "$doc/README.md" \
+  "$doc/docs/monitoring/quorvex-rules.yml"; do
     grep -qx "$path" "$work/files.txt" || fail "dpkg -L lists no $path"
     [ -f "$path" ] || fail "$path is not installed"
 done
@@ -90,7 +91,8 @@ if [ ! -f "$zip" ]; then
 fi
 unzip -q "$zip" -d "$work/zip"
 top="$work/zip/quorvex-${version}-win64"
-for name in quorvex.exe README.txt LICENSE.txt qv.cfg.sample docs/chart.png docs/chart-overnight.png; do
+for name in quorvex.exe README.txt LICENSE.txt qv.cfg.sample docs/chart.png docs/chart-overnight.png \
+  docs/monitoring/quorvex-rules.yml; do
     [ -f "$top/$name" ] || fail "$zip holds no $name"
 done
 for name in README.txt LICENSE.txt qv.cfg.sample; do

@@ -34,6 +34,8 @@ FileRunner::FileRunner(const RunSettings& settings, Console& console, TextFileWr
     : settings_(settings), console_(console), outputFile_(outputFile), sideOutputs_(sideOutputs),
       report_(console, outputFile), transitions_(transitionOptions(settings), report_),
       lineScans_(lineScanOptions(settings)), stopKeys_(stopKeys) {
+    if (sideOutputs_.metrics())
+        lineScans_.found = &lineHits_;
     sideOutputs_.attach(transitions_.groupLog);
     // Known once: a followed pattern looks at every match four times a second.
     ownOutputs_.push_back(standardOutput);
@@ -91,6 +93,7 @@ FollowEnd FileRunner::processFile(const char* name) {
     ++filesAnalysed_;
     if (MetricsFile* metrics = sideOutputs_.metrics()) {
         metrics->fileLines(linesRead());
+        metrics->found(lineHits_);
         sideOutputs_.writeMetrics();
     }
     return end;

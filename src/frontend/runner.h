@@ -70,6 +70,7 @@ class FileRunner final : private FollowHooks {
     TransitionAnalysis transitions_;
     LineScanOptions lineScans_;
     std::int64_t lineCount_ = 0; // reads of the current file in the line scans
+    std::int64_t lineHits_ = 0;  // what the line scans count, over the run
     std::int64_t filesAnalysed_ = 0;
 
     /// The newest match of a followed pattern, and what a newer one must beat.

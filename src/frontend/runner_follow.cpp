@@ -102,6 +102,7 @@ void FileRunner::beforeWait() {
     sideOutputs_.flush();
     if (MetricsFile* metrics = sideOutputs_.metrics()) {
         metrics->fileLines(linesRead());
+        metrics->found(lineHits_);
         sideOutputs_.pollMetrics();
     }
 }

@@ -49,10 +49,15 @@ void SideOutputs::writeChart() {
 void SideOutputs::openMetrics() {
     // A fixed clock makes the file's bytes reproducible for tests.
     const char* fixed = std::getenv("QUORVEX_METRICS_TIME");
+    const AnalyzeMode mode = settings_.analyzeMode;
+    const char* found = mode == AnalyzeMode::Grep         ? "quorvex_matches_total"
+                        : mode == AnalyzeMode::CmdErrorTc ? "quorvex_command_errors_total"
+                        : mode == AnalyzeMode::CountTakes ? "quorvex_takes_total"
+                                                          : nullptr;
     metrics_ = std::make_unique<MetricsFile>(settings_.metricsPath, settings_.srchname,
                                              settings_.analyzeMode == AnalyzeMode::RouterTakes,
                                              settings_.limits, Timebase(),
-                                             fixed ? std::atof(fixed) : -1.0);
+                                             fixed ? std::atof(fixed) : -1.0, found);
 }
 
 void SideOutputs::writeMetrics() {

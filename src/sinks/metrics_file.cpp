@@ -42,9 +42,10 @@ void appendValue(std::string& out, double value) {
 } // namespace
 
 MetricsFile::MetricsFile(std::string path, std::string_view process, bool transitions,
-                         const DelayLimits& limits, const Timebase& timebase, double fixedClock)
+                         const DelayLimits& limits, const Timebase& timebase, double fixedClock,
+                         const char* foundSeries)
     : path_(std::move(path)), label_(processLabel(process)), transitions_(transitions),
-      limits_(limits), timebase_(timebase), fixedClock_(fixedClock) {
+      limits_(limits), timebase_(timebase), fixedClock_(fixedClock), foundSeries_(foundSeries) {
     // A watch just started has not missed a transition yet.
     lastTransition_ = now();
 }
@@ -154,6 +155,10 @@ std::string MetricsFile::text() const {
     appendHeader(out, "quorvex_last_growth_timestamp_seconds", "gauge",
                  "Wall clock when the log last grew.");
     appendPrintf(out, "quorvex_last_growth_timestamp_seconds{%s} %.3f\n", label, lastGrowth_);
+    if (foundSeries_) {
+        appendHeader(out, foundSeries_, "counter", "What the mode counts, over every log.");
+        appendPrintf(out, "%s{%s} %lld\n", foundSeries_, label, static_cast<long long>(found_));
+    }
     if (!transitions_)
         return out;
     appendHeader(out, "quorvex_transitions_total", "counter", "Transitions timed, by kind.");

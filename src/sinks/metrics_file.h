@@ -21,8 +21,11 @@ class MetricsFile final : public TransitionObserver {
     /// the ROUTER TAKES mode, whose delays and groups are written; the other
     /// modes write the line count only. `fixedClock`: seconds since 1970 to
     /// write instead of the wall clock, or negative for the wall clock.
+    /// `foundSeries`: in the other modes, the counter of what they count
+    /// ("quorvex_matches_total", ...), or nullptr.
     MetricsFile(std::string path, std::string_view process, bool transitions,
-                const DelayLimits& limits, const Timebase& timebase, double fixedClock = -1);
+                const DelayLimits& limits, const Timebase& timebase, double fixedClock = -1,
+                const char* foundSeries = nullptr);
 
     const std::string& path() const { return path_; }
 
@@ -30,6 +33,8 @@ class MetricsFile final : public TransitionObserver {
     void startFile();
     /// Reads of the current log so far; more than before is growth.
     void fileLines(std::int64_t lines);
+    /// The other modes: what they count (see `foundSeries`) over the run so far.
+    void found(std::int64_t count) { found_ = count; }
     /// Replaces the file now; false, with the reason, when it cannot be.
     bool write(std::string& whyNot);
     /// While a log is followed: writes when something changed and a second
@@ -64,6 +69,8 @@ class MetricsFile final : public TransitionObserver {
     std::int64_t blockErrors_ = 0;
     std::int64_t linesBefore_ = 0; // of the logs before the current one
     std::int64_t fileLines_ = 0;
+    const char* foundSeries_;
+    std::int64_t found_ = 0;
     std::int64_t buckets_[kDelayCount][kBuckets] = {}; // not cumulative
     std::int64_t delayFields_[kDelayCount] = {};
     std::int64_t sound_[kDelayCount] = {};

@@ -5,6 +5,7 @@
 #include "search/line_reader.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 namespace qv {
@@ -123,8 +124,25 @@ std::int64_t FileRunner::linesRead() const {
                                                              : lineCount_;
 }
 
+// The metrics file is renamed over at every write: its identity changes, its
+// name (and that of its temporary file) does not.
+bool FileRunner::isMetricsFile(const char* path) const {
+    const MetricsFile* metrics = sideOutputs_.metrics();
+    if (!metrics)
+        return false;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path match = fs::absolute(path, ec).lexically_normal();
+    for (const std::string& name : {metrics->path(), metrics->path() + ".tmp"})
+        if (fs::absolute(name, ec).lexically_normal() == match && !ec)
+            return true;
+    return false;
+}
+
 // Reading a file being written could grow it without end.
 bool FileRunner::isOwnOutput(const char* path) const {
+    if (isMetricsFile(path))
+        return true;
     const FileId id = fileIdOf(path);
     return std::find(ownOutputs_.begin(), ownOutputs_.end(), id) != ownOutputs_.end();
 }

@@ -49,6 +49,7 @@ class FileRunner final : private FollowHooks {
     void readFile(const char* name, std::FILE* file, std::string& readError);
     void runScan(const char* name, LineReader& logFile);
     bool isOwnOutput(const char* path) const;
+    bool isMetricsFile(const char* path) const;
     std::int64_t linesRead() const; // of the current log so far
     void reportNoMatch(const char* pattern);
 

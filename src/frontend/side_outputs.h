@@ -63,6 +63,7 @@ class SideOutputs {
 
     /// The metrics file (/metrics, any mode), or nullptr.
     MetricsFile* metrics() { return metrics_.get(); }
+    const MetricsFile* metrics() const { return metrics_.get(); }
     /// Writes the metrics file now; a failure ends the run with "Error writing".
     void writeMetrics();
     /// While a log is followed: writes the metrics file when it is due.

@@ -55,6 +55,8 @@ function(quorvex_install_unix_files)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/chart-day.png ${PROJECT_SOURCE_DIR}/docs/chart-week.png
           ${PROJECT_SOURCE_DIR}/docs/chart-month.png
           DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/monitoring/quorvex-rules.yml
+          DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs/monitoring)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
   quorvex_write_copyright(${QUORVEX_PACKAGE_FILES}/copyright)
   install(FILES ${QUORVEX_PACKAGE_FILES}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -93,6 +95,7 @@ if(WIN32)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/chart-day.png ${PROJECT_SOURCE_DIR}/docs/chart-week.png
           ${PROJECT_SOURCE_DIR}/docs/chart-month.png
           DESTINATION docs)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/monitoring/quorvex-rules.yml DESTINATION docs/monitoring)
 else()
   quorvex_install_unix_files()
 endif()

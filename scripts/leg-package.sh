@@ -58,7 +58,7 @@ doc=/usr/share/doc/quorvex
 man_page=/usr/share/man/man1/quorvex.1.gz
 dpkg -L quorvex >"$work/files.txt"
 for path in /usr/bin/quorvex "$man_page" "$doc/copyright" "$doc/changelog.gz" "$doc/README.md" \
-    "$doc/examples/qv.cfg.sample"; do
+    "$doc/examples/qv.cfg.sample" "$doc/docs/monitoring/quorvex-rules.yml"; do
     grep -qx "$path" "$work/files.txt" || fail "dpkg -L lists no $path"
     [ -f "$path" ] || fail "$path is not installed"
 done
@@ -96,7 +96,8 @@ if [ ! -f "$zip" ]; then
 fi
 unzip -q "$zip" -d "$work/zip"
 top="$work/zip/quorvex-${version}-win64"
-for name in quorvex.exe README.txt LICENSE.txt qv.cfg.sample docs/chart-day.png docs/chart-week.png docs/chart-month.png; do
+for name in quorvex.exe README.txt LICENSE.txt qv.cfg.sample docs/chart-day.png docs/chart-week.png \
+    docs/chart-month.png docs/monitoring/quorvex-rules.yml; do
     [ -f "$top/$name" ] || fail "$zip holds no $name"
 done
 for name in README.txt LICENSE.txt qv.cfg.sample; do

@@ -16,6 +16,7 @@ cmake --build build
 ctest --test-dir build --output-on-failure -j2
 [ "$quick" -eq 1 ] && exit 0
 bash scripts/leg-chart.sh
+bash scripts/leg-metrics.sh
 bash scripts/leg-windows.sh
 bash scripts/leg-package.sh
 bash scripts/leg-sanitize.sh

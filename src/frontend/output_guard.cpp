@@ -170,9 +170,20 @@ bool OutputGuard::isOwnOutput(const char* path) const {
     const FileId id = fileIdOf(path);
     if (id == standardOutput_)
         return true;
-    for (const Output& o : outputs_)
+    std::string resolved; // looked up once, for the outputs renamed over
+    for (const Output& o : outputs_) {
         if (o.id == id)
             return true;
+        // Each rename over it (and each new temporary file) gives it a new
+        // identity; its name stays.
+        if (!o.file.replacedAtomically)
+            continue;
+        if (resolved.empty())
+            resolved = resolvedPath(path);
+        if (resolved == o.resolved ||
+            resolved == resolvedPath(ReplacingFile::temporaryPathFor(o.file.path)))
+            return true;
+    }
     return std::find(temporaries_.begin(), temporaries_.end(), id) != temporaries_.end();
 }
 

@@ -50,18 +50,19 @@ void printHelp(Console& console) {
         "                    [/limit rev2router|rtrcmd2status|rtrcmd2mx:<n>]\n"
         "                    <n> may also be <n>fr, <n>ms or <n>s\n"
         "         /fps     - the station's frame rate [/fps 30|29.97|25], default 30\n"
+        "         /metrics - the run's figures for Prometheus [/metrics <file.prom>]\n"
         "         /follow  - read on as the log grows, until Ctrl-C; with /multi\n"
         "                    the newest match, then each newer one\n");
 }
 
 namespace {
 
-// Only the ROUTER TAKES mode writes side files: "/csv", "/csv and /plot",
+// Only the ROUTER TAKES mode writes most side files: "/csv", "/csv and /plot",
 // "/csv, /plot and /hours".
 void noteIgnoredSideFiles(const RunSettings& s, Console& console) {
     std::vector<const char*> given;
     for (const SideOutputKind& kind : sideOutputKinds())
-        if (s.sideOutputs[kind.slot].enabled)
+        if (s.sideOutputs[kind.slot].enabled && !writtenIn(kind, s))
             given.push_back(kind.option);
     const int count = static_cast<int>(given.size());
     if (count == 0)
@@ -298,7 +299,8 @@ int Program::start(int argc, const char* const* argv) {
     guard_->outputsCreated();
     echoSettings();
     if (settings_.analyzeMode == AnalyzeMode::RouterTakes && settings_.limits.any())
-        limitCheck_ = std::make_unique<LimitCheck>(settings_.limits, settings_.timebase, console_);
+        limitCheck_ = std::make_unique<LimitCheck>(settings_.limits, settings_.timebase, console_,
+                                                   settings_.follow);
     std::int64_t filesAnalysed = 0;
     {
         FileRunner runner(settings_, console_, outputFile_.get(), sideOutputs_, *guard_, stopKeys_);
@@ -312,6 +314,8 @@ int Program::start(int argc, const char* const* argv) {
             runner.runSingleFile(argv[1]);
         filesAnalysed = runner.filesAnalysed();
     }
+    if (limitCheck_ && filesAnalysed > 0)
+        limitCheck_->endRun();
     closeOutputFile();
     sideOutputs_.finish();
     return limitsExitCode(filesAnalysed);

@@ -57,6 +57,7 @@ FileRunner::FileRunner(const RunSettings& settings, Console& console, TextFileWr
       guard_(guard), report_(console, outputFile),
       transitions_(transitionOptions(settings), report_), lineScans_(lineScanOptions(settings)),
       stopKeys_(stopKeys) {
+    lineScans_.found = &lineHits_;
     sideOutputs_.attach(transitions_.groupLog);
 }
 
@@ -93,6 +94,7 @@ void FileRunner::runScan(const char* name, LineReader& logFile) {
 FollowEnd FileRunner::processFile(const char* name, bool again) {
     resetFileStats(transitions_);
     lineCount_ = 0;
+    sideOutputs_.beginLog();
     const bool standardInputLog = std::string_view(name) == "-";
     guard_.refuseAsLog(name); // a followed path may have come to name an output
     std::string whyNot;
@@ -121,6 +123,8 @@ FollowEnd FileRunner::processFile(const char* name, bool again) {
     if (!readError.empty())
         fatal(console_, readError, "Error reading %s\n", name);
     ++filesAnalysed_;
+    sideOutputs_.progress(linesRead(), lineHits_);
+    sideOutputs_.endLog();
     return end;
 }
 
@@ -147,6 +151,11 @@ void FileRunner::readFile(const char* name, std::FILE* file, std::string& readEr
     // A log that shrank while it was read was cut short under the scan.
     if (readError.empty() && regularFileSize(file) < sizeAtOpen)
         readError = "file shrank while being read";
+}
+
+std::int64_t FileRunner::linesRead() const {
+    return settings_.analyzeMode == AnalyzeMode::RouterTakes ? transitions_.fileStats.lineCount
+                                                             : lineCount_;
 }
 
 // Reading a file being written could grow it without end.

@@ -57,6 +57,7 @@ class FileRunner final : private FollowHooks {
     void reportNoMatch(const char* pattern, const std::string& whyNot);
     /// `pattern` names the pattern, or nullptr for a list of logs.
     void reportNotAnalysed(const char* pattern, std::int64_t left);
+    std::int64_t linesRead() const; // of the current log so far
 
     // Following (runner_follow.cpp).
     bool followed(const char* name, std::FILE* file);
@@ -78,6 +79,7 @@ class FileRunner final : private FollowHooks {
     TransitionAnalysis transitions_;
     LineScanOptions lineScans_;
     std::int64_t lineCount_ = 0; // reads of the current file in the line scans
+    std::int64_t lineHits_ = 0;  // what the line scans count, over the run
     std::int64_t filesAnalysed_ = 0;
     std::unique_ptr<InflateAhead> ahead_; // a pattern run's later files, inflated ahead
     std::size_t aheadIndex_ = 0;          // its next file

@@ -136,6 +136,7 @@ void FileRunner::beforeWait() {
             throw ProgramExit{1};
     }
     sideOutputs_.flush();
+    sideOutputs_.progress(linesRead(), lineHits_);
     sideOutputs_.tick(std::chrono::system_clock::now());
 }
 

@@ -23,7 +23,7 @@ inline constexpr const char* kVersion = "1.06";
 inline constexpr const char* kDefaultStation = "WQVX";
 
 /// The side outputs, in the order of their registry (frontend/side_outputs.cpp).
-enum SideOutputSlot : int { kCsvSlot, kChartSlot, kHoursSlot, kSideOutputSlots };
+enum SideOutputSlot : int { kCsvSlot, kChartSlot, kHoursSlot, kMetricsSlot, kSideOutputSlots };
 
 struct SideOutputPath {
     bool enabled = false;
@@ -48,7 +48,7 @@ struct RunSettings {
     // an unquoted pattern. Read after argument 1, in this order.
     std::vector<std::string> moreLogs;
     AnalyzeMode analyzeMode;
-    // Side outputs of the ROUTER TAKES mode, indexed by SideOutputSlot; paths
+    // Side outputs (the ROUTER TAKES mode's, and /metrics), indexed by SideOutputSlot; paths
     // are kept whole, unlike the fixed-capacity fields above.
     SideOutputPath sideOutputs[kSideOutputSlots];
     DelayLimits limits; // ROUTER TAKES only

@@ -3,9 +3,11 @@
 #include "platform/replacing_file.h"
 #include "sinks/delay_chart.h"
 #include "sinks/hourly_stats.h"
+#include "sinks/metrics_file.h"
 #include "sinks/transition_csv.h"
 
 #include <array>
+#include <cstdlib>
 #include <optional>
 
 namespace qv {
@@ -83,14 +85,77 @@ std::unique_ptr<SideOutput> openChart(const std::string& path, const RunSettings
     return std::make_unique<ChartOutput>(chart, settings.timebase, std::move(file), console);
 }
 
+// The run's figures for a monitoring system, in every mode: after each log,
+// while a log is followed (at most once a second, at least every 15 s) and
+// at the end.
+class MetricsOutput final : public SideOutput {
+  public:
+    MetricsOutput(const RunSettings& settings, std::unique_ptr<ReplacingFile> file,
+                  Console& console)
+        : metrics_(settings.srchname, settings.analyzeMode == AnalyzeMode::RouterTakes,
+                   settings.limits, settings.timebase, fixedClock(), foundSeries(settings)),
+          file_(std::move(file)), console_(&console) {}
+    void attach(GroupLog& groupLog) override { groupLog.add(metrics_); }
+    void beginLog() override { metrics_.startFile(); }
+    void progress(std::int64_t fileLines, std::int64_t found) override {
+        metrics_.fileLines(fileLines);
+        metrics_.found(found);
+    }
+    void endLog() override { check(metrics_.write(*file_, true, whyNot_)); }
+    void tick(std::chrono::system_clock::time_point) override {
+        check(metrics_.poll(*file_, whyNot_));
+    }
+    void finish(Console&) override { check(metrics_.write(*file_, false, whyNot_)); }
+
+  private:
+    // A fixed clock makes the file's bytes the same in every test run.
+    static double fixedClock() {
+        const char* fixed = std::getenv("QUORVEX_METRICS_TIME");
+        return fixed ? std::atof(fixed) : -1.0;
+    }
+    static const char* foundSeries(const RunSettings& settings) {
+        switch (settings.analyzeMode) {
+        case AnalyzeMode::Grep:
+            return "quorvex_matches_total";
+        case AnalyzeMode::CmdErrorTc:
+            return "quorvex_command_errors_total";
+        case AnalyzeMode::CountTakes:
+            return "quorvex_takes_total";
+        case AnalyzeMode::RouterTakes:
+            break;
+        }
+        return nullptr;
+    }
+    void check(bool written) {
+        if (!written)
+            fatal(*console_, whyNot_, "Error writing %s\n", file_->target().c_str());
+    }
+
+    MetricsFile metrics_;
+    std::unique_ptr<ReplacingFile> file_;
+    Console* console_;
+    std::string whyNot_;
+};
+
+std::unique_ptr<SideOutput> openMetrics(const std::string& path, const RunSettings& settings,
+                                        Console& console) {
+    auto file = std::make_unique<ReplacingFile>(path);
+    if (!file->isOpen())
+        fatal(console, file->errorText(), "Error opening %s\n", path.c_str());
+    return std::make_unique<MetricsOutput>(settings, std::move(file), console);
+}
+
 // One entry per side output. A new one: a slot in settings.h, an entry here,
 // its SideOutput. The order is that of the slots.
 constexpr std::array<SideOutputKind, kSideOutputSlots> kKinds{{
     {kCsvSlot, "/csv", "CSV", "CSV", "Writing transitions to [%s]\n", "file,group,kind,", false,
-     openStreamed<TransitionCsv>},
-    {kChartSlot, "/plot", "Chart", "chart", "Writing chart to [%s]\n", "<?xml ", true, openChart},
+     false, openStreamed<TransitionCsv>},
+    {kChartSlot, "/plot", "Chart", "chart", "Writing chart to [%s]\n", "<?xml ", true, false,
+     openChart},
     {kHoursSlot, "/hours", "Hours", "hours", "Writing hourly statistics to [%s]\n",
-     "file,hour,groups,", false, openStreamed<HourlyStats>},
+     "file,hour,groups,", false, false, openStreamed<HourlyStats>},
+    {kMetricsSlot, "/metrics", "Metrics", "metrics", "Writing metrics to [%s]\n", "# HELP ", true,
+     true, openMetrics},
 }};
 
 } // namespace
@@ -110,21 +175,21 @@ std::vector<WrittenFile> writtenFiles(const RunSettings& settings) {
     std::vector<WrittenFile> written;
     if (settings.outputFileEnabled)
         written.push_back({"Output", "output", "Using cfg file [", settings.outfilename});
-    if (settings.analyzeMode != AnalyzeMode::RouterTakes)
-        return written;
     for (const SideOutputKind& kind : kKinds)
-        if (settings.sideOutputs[kind.slot].enabled)
+        if (settings.sideOutputs[kind.slot].enabled && writtenIn(kind, settings))
             written.push_back({kind.what, kind.asOther, kind.firstBytes,
                                settings.sideOutputs[kind.slot].path, kind.replacedAtomically});
     return written;
 }
 
+bool writtenIn(const SideOutputKind& kind, const RunSettings& settings) {
+    return kind.everyMode || settings.analyzeMode == AnalyzeMode::RouterTakes;
+}
+
 void SideOutputs::open() {
-    if (settings_.analyzeMode != AnalyzeMode::RouterTakes)
-        return;
     for (const SideOutputKind& kind : kKinds) {
         const SideOutputPath& given = settings_.sideOutputs[kind.slot];
-        if (given.enabled)
+        if (given.enabled && writtenIn(kind, settings_))
             open_.push_back(kind.open(given.path, settings_, console_));
     }
 }
@@ -132,6 +197,21 @@ void SideOutputs::open() {
 void SideOutputs::attach(GroupLog& groupLog) {
     for (const auto& output : open_)
         output->attach(groupLog);
+}
+
+void SideOutputs::beginLog() {
+    for (const auto& output : open_)
+        output->beginLog();
+}
+
+void SideOutputs::progress(std::int64_t fileLines, std::int64_t found) {
+    for (const auto& output : open_)
+        output->progress(fileLines, found);
+}
+
+void SideOutputs::endLog() {
+    for (const auto& output : open_)
+        output->endLog();
 }
 
 void SideOutputs::flush() {

@@ -39,6 +39,14 @@ class SideOutput {
     virtual ~SideOutput() = default;
     /// Hands it every timed and broken group.
     virtual void attach(GroupLog& groupLog) = 0;
+    /// A log begins; where the run stands (reads of the current log, what a
+    /// line scan counted over the run); a log has been read to its end.
+    virtual void beginLog() {}
+    virtual void progress(std::int64_t fileLines, std::int64_t found) {
+        (void)fileLines;
+        (void)found;
+    }
+    virtual void endLog() {}
     /// Writes what it holds so far out, before a followed log is waited on.
     virtual void flush() {}
     /// Called at every wait of a followed log with the wall clock, for an
@@ -60,6 +68,8 @@ struct SideOutputKind {
     const char* firstBytes;
     /// Written whole to a temporary file beside it, then renamed over it.
     bool replacedAtomically;
+    /// Written in every mode, not only in ROUTER TAKES.
+    bool everyMode;
     /// Creates the file (or its temporary file); ends the run with "Error
     /// opening" when it cannot.
     std::unique_ptr<SideOutput> (*open)(const std::string& path, const RunSettings& settings,
@@ -83,6 +93,9 @@ struct WrittenFile {
 };
 std::vector<WrittenFile> writtenFiles(const RunSettings& settings);
 
+/// Whether the run's mode writes this side output.
+bool writtenIn(const SideOutputKind& kind, const RunSettings& settings);
+
 class SideOutputs {
   public:
     SideOutputs(const RunSettings& settings, Console& console)
@@ -94,6 +107,11 @@ class SideOutputs {
 
     /// Hands every timed group to the open side outputs.
     void attach(GroupLog& groupLog);
+
+    /// Around each log, and where the run stands (see SideOutput).
+    void beginLog();
+    void progress(std::int64_t fileLines, std::int64_t found);
+    void endLog();
 
     /// Writes the rows so far out to their files.
     void flush();

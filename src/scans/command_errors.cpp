@@ -28,6 +28,8 @@ void scanCommandErrors(LineReader& logFile, Report& report, const LineScanOption
     std::string_view line;
     while (reads.next(line, marker)) {
         ++errorCount;
+        if (options.found)
+            ++*options.found;
         const std::int32_t delta = readDelta(line);
         deltaSum += delta;
         deltaSumReal = deltaSumReal + static_cast<float>(delta);

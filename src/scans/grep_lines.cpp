@@ -12,6 +12,8 @@ void grepLines(LineReader& logFile, Report& report, const LineScanOptions& optio
     Console& console = report.console();
     if (options.summaryMode != 0) {
         const std::int64_t matchCount = reads.countRest(grepNeedle);
+        if (options.found)
+            *options.found += matchCount;
         console.printf("total lines %8lld\n", static_cast<long long>(matchCount));
         report.printToFile("total lines was %8lld\n", static_cast<long long>(matchCount));
         return;
@@ -19,6 +21,8 @@ void grepLines(LineReader& logFile, Report& report, const LineScanOptions& optio
     std::string row;
     std::string_view line;
     while (reads.next(line, grepNeedle)) {
+        if (options.found)
+            ++*options.found;
         // "%7d %s": no newline added, the read's own newline (if any) ends the row.
         row.clear();
         appendPrintf(row, "%7lld ", static_cast<long long>(lineCount));

@@ -18,6 +18,9 @@ struct LineScanOptions {
     std::string_view grepText;      // GREP: the text looked for; empty matches every read
     bool grepQuiet = false;         // GREP: no matches listed on the console
     Timebase timebase = Timebase(); // CMD ERROR TC: what a delta in fields is in frames
+    // When given: counts on what the mode counts (command errors, takes,
+    // matching reads) over every file, for the metrics file.
+    std::int64_t* found = nullptr;
 };
 
 /// CMD ERROR TC: the delta of every "CMD-ERROR on TC" read, total and averages.

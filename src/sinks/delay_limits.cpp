@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 namespace qv {
@@ -150,8 +151,31 @@ std::string delayInUnit(std::int64_t fields, const GivenLimit& limit, const Time
     return text;
 }
 
+void LimitTally::addIncident(const LimitIncident& incident) {
+    ++incidents;
+    breaches += incident.breaches;
+    if (named.size() < kNamed)
+        named.push_back(incident);
+}
+
+LimitCheck::LimitCheck(const DelayLimits& limits, const Timebase& timebase, Console& console,
+                       bool follow)
+    : limits_(limits), timebase_(timebase), console_(console), follow_(follow),
+      incidentGap_(timebase.fieldsPerHour() / 12) {}
+
+void LimitCheck::beginFile(std::string_view name) {
+    fileName_.assign(name);
+    for (LimitTally& tally : file_)
+        tally = LimitTally{};
+}
+
 void LimitCheck::group(const TransitionRecord& record) {
     for (int d = 0; d < kDelayCount; ++d) {
+        // A group five minutes after the last breach ends its incident, so
+        // that a watch hears of it without waiting for the next breach.
+        if (isOpen_[d] && std::abs(timebase_.aroundMidnight(record.startFields -
+                                                            open_[d].toFields)) >= incidentGap_)
+            endIncident(d);
         const std::int64_t limit = limits_.fields[d];
         if (limit == DelayLimits::kNoLimit || record.delays[d] <= limit)
             continue;
@@ -161,7 +185,7 @@ void LimitCheck::group(const TransitionRecord& record) {
                               fileName_.c_str(), line);
             continue;
         }
-        ++breaches_;
+        breach(d, record);
         timecode_.clear();
         appendTimecodeText(timecode_, record.startTimecode);
         const std::string delay = delayInUnit(record.delays[d], limits_.given[d], timebase_);
@@ -169,6 +193,74 @@ void LimitCheck::group(const TransitionRecord& record) {
                           limits_.given[d].text.c_str(), fileName_.c_str(), line,
                           timecode_.c_str());
     }
+}
+
+void LimitCheck::breach(int d, const TransitionRecord& record) {
+    ++breaches_;
+    LimitIncident& incident = open_[d];
+    if (!isOpen_[d]) {
+        incident = LimitIncident{record.startFields, record.startFields, record.startTimecode,
+                                 record.startTimecode, 0};
+        isOpen_[d] = true;
+    }
+    incident.toFields = record.startFields;
+    incident.toTimecode = record.startTimecode;
+    ++incident.breaches;
+}
+
+void LimitCheck::endIncident(int d) {
+    isOpen_[d] = false;
+    const LimitIncident& incident = open_[d];
+    file_[d].addIncident(incident);
+    run_[d].addIncident(incident);
+    if (!follow_)
+        return;
+    line_.clear();
+    appendTimecodeText(line_, incident.fromTimecode);
+    line_ += '-';
+    appendTimecodeText(line_, incident.toTimecode);
+    console_.diagnose("limit %s incident %s (%lld) in %s", delayKey(d), line_.c_str(),
+                      static_cast<long long>(incident.breaches), fileName_.c_str());
+}
+
+// "limit rev2router in a.log: 3 breaches in 2 incidents: 22:05:00:00-22:05:00:00 (1), ..."
+void LimitCheck::printTotals(int d, const LimitTally& tally, const char* where) {
+    if (tally.breaches == 0) {
+        console_.diagnose("limit %s in %s: no breach", delayKey(d), where);
+        return;
+    }
+    line_.clear();
+    appendPrintf(line_, "%lld breach%s in %lld incident%s:", static_cast<long long>(tally.breaches),
+                 tally.breaches == 1 ? "" : "es", static_cast<long long>(tally.incidents),
+                 tally.incidents == 1 ? "" : "s");
+    for (std::size_t i = 0; i < tally.named.size(); ++i) {
+        const LimitIncident& incident = tally.named[i];
+        line_ += i == 0 ? " " : ", ";
+        appendTimecodeText(line_, incident.fromTimecode);
+        line_ += '-';
+        appendTimecodeText(line_, incident.toTimecode);
+        appendPrintf(line_, " (%lld)", static_cast<long long>(incident.breaches));
+    }
+    const std::int64_t more = tally.incidents - static_cast<std::int64_t>(tally.named.size());
+    if (more > 0)
+        appendPrintf(line_, ", and %lld more", static_cast<long long>(more));
+    console_.diagnose("limit %s in %s: %s", delayKey(d), where, line_.c_str());
+}
+
+void LimitCheck::endFile(const FileSummaryFigures&) {
+    for (int d = 0; d < kDelayCount; ++d) {
+        if (limits_.fields[d] == DelayLimits::kNoLimit)
+            continue;
+        if (isOpen_[d])
+            endIncident(d);
+        printTotals(d, file_[d], fileName_.c_str());
+    }
+}
+
+void LimitCheck::endRun() {
+    for (int d = 0; d < kDelayCount; ++d)
+        if (limits_.fields[d] != DelayLimits::kNoLimit)
+            printTotals(d, run_[d], "the run");
 }
 
 } // namespace qv

@@ -273,8 +273,26 @@ std::vector<std::string> writtenFiles(const std::vector<std::string>& args) {
     return names;
 }
 
+// The /limit lines of one kind dropped: "incident" ones (a followed run tells
+// each incident as it ends) or "in" ones (the totals at a file's end).
+std::string withoutLimitLines(const std::string& text, const std::string& kind) {
+    std::string kept;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+        const std::string line = text.substr(at, end - at);
+        at = end;
+        const std::string lead = "quorvex: limit ";
+        const std::size_t name = line.find(' ', lead.size());
+        if (!line.starts_with(lead) || name == std::string::npos ||
+            line.compare(name + 1, kind.size() + 1, kind + " ") != 0)
+            kept += line;
+    }
+    return kept;
+}
+
 // Standard error too, less the note a followed pattern run gives on older
-// matches.
+// matches and the incidents it told as they ended.
 bool sameOutputs(const std::vector<std::string>& args, const fs::path& followed,
                  const fs::path& once) {
     bool ok =
@@ -282,6 +300,7 @@ bool sameOutputs(const std::vector<std::string>& args, const fs::path& followed,
     std::string errors = readFile(followed / "stderr.txt");
     if (errors.starts_with("quorvex: /follow reads only the newest match"))
         errors.erase(0, errors.find('\n') + 1);
+    errors = withoutLimitLines(errors, "incident");
     ok = same("standard error", errors, readFile(once / "stderr.txt")) && ok;
     for (const std::string& name : writtenFiles(args))
         ok = same(name, readFile(followed / name), readFile(once / name)) && ok;
@@ -314,7 +333,7 @@ bool caughtUp(const fs::path& followed, const Part& expected) {
     std::string out, err;
     do {
         out = readFile(followed / "stdout.txt");
-        err = readFile(followed / "stderr.txt");
+        err = withoutLimitLines(readFile(followed / "stderr.txt"), "incident");
         if (startsWith(out, expected.out) && startsWith(err, expected.err))
             return true;
         std::this_thread::sleep_for(10ms);
@@ -369,7 +388,8 @@ Part partReport(const Options& o, const Dirs& d, const std::string& name, const 
     writeFile(d.part / name, bytes);
     if (runOnce(o, d.part, args) < 0)
         return {"(no report)", ""};
-    return {reportBeforeTotals(readFile(d.part / "stdout.txt")), readFile(d.part / "stderr.txt")};
+    return {reportBeforeTotals(readFile(d.part / "stdout.txt")),
+            withoutLimitLines(readFile(d.part / "stderr.txt"), "in")};
 }
 
 bool grow(const Options& o, const Dirs& d, const std::string& sample, int stopSignal) {

@@ -303,6 +303,14 @@ def midnight():
     return lines
 
 
+def slow_router(starts, slow):
+    """Fades opened at `starts` (fields); RtrCmd2Status 40 where `slow` holds, else 20."""
+    lines = []
+    for i, t in enumerate(starts):
+        lines += fade(t % (24 * HOUR), 4, 40 if slow(i) else 20, 6)
+    return lines
+
+
 def main():
     fmf = fade_mix_fade()
     err = errors()
@@ -372,6 +380,20 @@ def main():
                                      "/limit", "rtrcmd2status:40"],
                {"a.log": fade_mix_fade(), "b.log": [noise(T)], "c.log": only_errors,
                 "d.log": night})
+    # Breach totals: a.log holds one incident of three (the last 4:59 after the
+    # first), a clean fade, a breach exactly five minutes after the last (a new
+    # incident) and one more; b.log thirteen incidents six minutes apart (the
+    # file's and the run's lists are cut at ten); c.log one across midnight.
+    ten = 10 * HOUR
+    a = slow_router([ten, ten + MINUTE, ten + 5 * MINUTE - 60, ten + 6 * MINUTE,
+                     ten + 10 * MINUTE - 60, ten + 20 * MINUTE], lambda i: i != 3)
+    b = slow_router([11 * HOUR + 6 * MINUTE * i for i in range(13)], lambda i: True)
+    c = slow_router([24 * HOUR - 2 * MINUTE, 24 * HOUR + MINUTE], lambda i: True)
+    write_case("limit_totals_incidents",
+               ["*.log", "/multi", "/sum", "/limit", "rtrcmd2status:30", "/limit",
+                "rtrcmd2mx:100"], {"a.log": a, "b.log": b, "c.log": c})
+    write_case("limit_totals_single_file", ["a.log", "/sum", "/limit", "rtrcmd2status:30"],
+               {"a.log": a})
 
 
 if __name__ == "__main__":

@@ -105,9 +105,11 @@ def run_rate(rate, work):
     # /limit: a breach exactly where the true delay is over the time.
     limit = Fraction(LIMIT_MS, 1000)
     over = sum(1 for t in timed if int(t["rtrcmd2mx"]) * SECONDS_PER_FIELD[rate] > limit)
-    told = len(re.findall(r"^quorvex: limit rtrcmd2mx ", result.stderr, re.M))
+    told = len(re.findall(r"^quorvex: limit rtrcmd2mx \S+ > ", result.stderr, re.M))
     check(over > 0, "%s: no delay over %d ms to test" % (rate, LIMIT_MS))
     check(told == over, "%s: %d breaches told, %d true" % (rate, told, over))
+    totals = re.findall(r"^quorvex: limit rtrcmd2mx in the run: (\d+) breach", result.stderr, re.M)
+    check(totals == [str(over)], "%s: the run's total %s, truly %d" % (rate, totals, over))
     check(result.returncode == (3 if over else 0), "%s: exit %d" % (rate, result.returncode))
     check("25 frames/s station" not in result.stderr or rate == "25",
           "%s: the 25 frames/s hint" % rate)

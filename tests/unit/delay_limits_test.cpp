@@ -1,5 +1,8 @@
-// The /limit argument: what is a limit and what is refused.
+// The /limit argument: what is a limit and what is refused; the incidents a
+// followed run tells as they end.
 #include "sinks/delay_limits.h"
+
+#include "test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -75,6 +78,56 @@ TEST(DelayLimits, TimeUnitsRefuseWhatIsNoNumber) {
         EXPECT_FALSE(parseDelayLimit(bad, limits)) << "'" << bad << "'";
     EXPECT_FALSE(limits.any());
     EXPECT_TRUE(parseDelayLimit("rtrcmd2mx:35791394s", limits)); // 2147483640 fields at 30 frames/s
+}
+
+constexpr std::int32_t kMinute = 3600; // fields
+
+// A group at `minute` past 10:00 whose RtrCmd2Status is `delay`.
+TransitionRecord groupAt(int minute, std::int64_t delay, std::int64_t line) {
+    TransitionRecord record;
+    record.startLine = line;
+    record.startFields = 10 * 60 * kMinute + minute * kMinute;
+    const int m = 0x00 + (minute / 10) * 16 + minute % 10; // BCD minutes
+    record.startTimecode = 0x10000000u | static_cast<std::uint32_t>(m) << 16;
+    record.delays[1] = delay;
+    return record;
+}
+
+// A watch hears of an incident when the first group five minutes after its
+// last breach comes, not only when the file ends; without /follow only the
+// totals are told.
+TEST(LimitCheck, FollowTellsEachIncidentWhenItEnds) {
+    for (bool follow : {true, false}) {
+        test::TempInput errors("");
+        Console console(stdout, errors.get());
+        DelayLimits limits;
+        ASSERT_TRUE(parseDelayLimit("rtrcmd2status:30", limits));
+        LimitCheck check(limits, Timebase(), console, follow);
+        check.beginFile("a.log");
+        check.group(groupAt(0, 40, 1));
+        check.group(groupAt(4, 40, 8));
+        check.group(groupAt(8, 20, 15)); // 4 minutes after: the incident goes on
+        const std::string during = test::contents(errors.get());
+        check.group(groupAt(9, 20, 22)); // 5 minutes after: it has ended
+        const std::string ended = test::contents(errors.get());
+        check.group(groupAt(20, 50, 29));
+        check.endFile({});
+        check.endRun();
+        const std::string all = test::contents(errors.get());
+        EXPECT_TRUE(check.breached());
+        const std::string first = "quorvex: limit rtrcmd2status incident 10:00:00:00-10:04:00:00 "
+                                  "(2) in a.log\n";
+        const std::string last = "quorvex: limit rtrcmd2status incident 10:20:00:00-10:20:00:00 "
+                                 "(1) in a.log\n";
+        EXPECT_EQ(during.find("incident"), std::string::npos);
+        EXPECT_EQ(ended.find(first) != std::string::npos, follow);
+        EXPECT_EQ(all.find(last) != std::string::npos, follow);
+        EXPECT_NE(all.find("quorvex: limit rtrcmd2status in a.log: 3 breaches in 2 incidents: "
+                           "10:00:00:00-10:04:00:00 (2), 10:20:00:00-10:20:00:00 (1)\n"),
+                  std::string::npos);
+        EXPECT_NE(all.find("quorvex: limit rtrcmd2status in the run: 3 breaches in 2 incidents"),
+                  std::string::npos);
+    }
 }
 
 } // namespace

@@ -59,6 +59,10 @@ struct Outcome {
 
 // One run in `dir` whose allocation number `failAt` (from 0) fails.
 Outcome runFailingAt(const fs::path& dir, long failAt) {
+    // Every run starts in an empty folder: an earlier run's chart or hourly
+    // file would change what this one allocates.
+    fs::remove_all(dir);
+    fs::create_directories(dir);
     const fs::path old = fs::current_path();
     fs::current_path(dir);
     std::FILE* out = std::tmpfile();

@@ -4,6 +4,8 @@
 #include "support/reference_reader.h"
 #include "test_util.h"
 
+#include "gzip_member.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,20 +17,7 @@
 namespace qv {
 namespace {
 
-// One gzip member holding `text`.
-std::string gzipMember(const std::string& text, int level = 6) {
-    z_stream z{};
-    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::string out(deflateBound(&z, static_cast<uLong>(text.size())) + 32, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
+using test::gzipMember;
 
 struct Inflated {
     std::vector<std::string> reads;

@@ -5,6 +5,8 @@
 #include "sources/gzip_source.h"
 #include "sources/inflate_ahead.h"
 
+#include "gzip_member.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -16,17 +18,7 @@ namespace qv {
 namespace {
 
 std::string gzipped(const std::string& text) {
-    z_stream z{};
-    EXPECT_EQ(deflateInit2(&z, 1, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::string out(deflateBound(&z, static_cast<uLong>(text.size())) + 32, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
+    return test::gzipMember(text, 1);
 }
 
 struct Read {

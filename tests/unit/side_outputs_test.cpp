@@ -608,9 +608,13 @@ TEST_F(SideOutputs, ChartReplacesTheOldOneAndItsTemporaryFileIsNeverALog) {
     EXPECT_EQ(console.find("quorvex-new"), std::string::npos);
     EXPECT_EQ(console.find("Processing File c.svg"), std::string::npos);
     EXPECT_NE(console.find("Processing File a.log"), std::string::npos);
+#ifndef _WIN32 // symbolic links want privileges there
     fs::create_symlink("c.svg", "link.svg");
     ASSERT_EQ(run({"a.log", "/plot", "link.svg"}), 0);
     EXPECT_TRUE(fs::is_symlink("link.svg")); // the link stays, its target is replaced
+#else
+    ASSERT_EQ(run({"a.log", "/plot", "c.svg"}), 0);
+#endif
     const std::string svg = readFile("c.svg");
     EXPECT_EQ(svg.rfind("<?xml ", 0), 0u);
     EXPECT_NE(svg.find(": 5 transitions, "), std::string::npos); // this run's chart

@@ -567,9 +567,12 @@ struct DayNames {
 // A run without /multi over a list of names echoes the processing mode
 // differently; the rest of its report is that of the pattern run.
 std::string asListRun(std::string text) {
-    const std::string mode = "Overriding processing mode to [MULTIPLE FILES]\n";
-    if (const std::size_t at = text.find(mode); at != std::string::npos)
-        text.erase(at, mode.size());
+    // The line ends in CR LF where standard output is a text stream (Windows).
+    if (const std::size_t at = text.find("Overriding processing mode to [MULTIPLE FILES]");
+        at != std::string::npos) {
+        const std::size_t end = text.find('\n', at);
+        text.erase(at, end == std::string::npos ? std::string::npos : end - at + 1);
+    }
     if (const std::size_t at = text.find("multi is [ON]"); at != std::string::npos)
         text.replace(at, 13, "multi is [OFF]");
     return text;

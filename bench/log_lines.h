@@ -34,6 +34,8 @@ class Rng {
 class LogWriter {
   public:
     LogWriter(std::FILE* out, bool crlf) : out_(out), crlf_(crlf) { buffer_.reserve(1 << 20); }
+    /// Into `text` instead of a file (the unit tests make their logs so).
+    LogWriter(std::string& text, bool crlf) : text_(&text), crlf_(crlf) {}
     ~LogWriter() { flush(); }
     LogWriter(const LogWriter&) = delete;
     LogWriter& operator=(const LogWriter&) = delete;
@@ -47,7 +49,8 @@ class LogWriter {
     void flush();
 
   private:
-    std::FILE* out_;
+    std::FILE* out_ = nullptr;
+    std::string* text_ = nullptr;
     bool crlf_;
     std::string buffer_;
     std::uint64_t written_ = 0;
@@ -83,6 +86,9 @@ class LogLines {
     void noiseBurst(int count);
     /// A status line of `proc`, 80 to 200 characters long.
     void statusLine(const char* proc);
+    /// A line of `proc` with message `msg` and words after it, 120 to 180
+    /// characters long.
+    void wordyLine(const char* proc, const char* msg);
 
   private:
     std::uint64_t tick() { return fields_ += static_cast<std::uint64_t>(rng_.range(0, 2)) * 2; }

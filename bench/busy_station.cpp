@@ -114,7 +114,8 @@ BusyStation::BusyStation(LogWriter& out, std::uint64_t seed, const BusySettings&
 }
 
 void BusyStation::line() {
-    if (behind(nearMisses_, nearMissPpm_)) {
+    // No draw for near misses where there are none: a busy log keeps its bytes.
+    if (nearMissPpm_ > 0 && behind(nearMisses_, nearMissPpm_)) {
         nearMissLine();
         ++nearMisses_;
     } else if (behind(markers_, markerPpm_)) {

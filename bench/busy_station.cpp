@@ -36,6 +36,45 @@ constexpr const char* kFollowed = "WQVX";
 constexpr const char* kFollowedDst = "dst 0130";
 constexpr const char* kInfrastructure[] = {"DEVMGR", "SCHED", "VTRCTL", "GPI"};
 
+// Texts close to the markers: cut short, doubled blanks, other letter case,
+// a blank lost. None holds a marker or the followed name whole.
+constexpr const char* kNearMarkers[] = {"DOFADE:STAR",
+                                        "DOFADE:DON",
+                                        "DOFADE: START",
+                                        "dofade:start",
+                                        "DoFade:Done",
+                                        "DOFADE START",
+                                        "XFER XITIO",
+                                        "XFER  XITION",
+                                        "xfer xition",
+                                        "XFERXITION",
+                                        "goto REV-",
+                                        "goto  REV-BUS",
+                                        "GOTO REV-BLK",
+                                        "goto rev-blk",
+                                        "DBGRTRTIM",
+                                        "dbgrtrtime",
+                                        "DBG RTRTIME",
+                                        "DOMIX:swrtr goto rev-b",
+                                        "DOMIX:swrtr  trans done",
+                                        "DOMIX:SWRTR TRANS DONE",
+                                        "domix:swrtr goto rev-bus",
+                                        "DOMIX:swrtr trans",
+                                        "DOMIX swrtr trans done",
+                                        "SNIFFER STATU"};
+// Names close to the followed one, and the other processes' names.
+constexpr const char* kNearNames[] = {"WQV",  "wqvx",   "WQVY",   "QVX", "W QVX",
+                                      "WQUX", "SWITCH", "DEVMGR", ""};
+// The markers whole, written by processes without the followed name.
+constexpr const char* kWholeMarkers[] = {"DOFADE:START",
+                                         "XFER XITION",
+                                         "goto REV-BUS",
+                                         "goto REV-BLK",
+                                         "DBGRTRTIME",
+                                         "DOFADE:DONE",
+                                         "DOMIX:swrtr goto rev-bus",
+                                         "DOMIX:swrtr trans done"};
+
 std::uint64_t toPpm(double percent) {
     return static_cast<std::uint64_t>(std::llround(percent * 10000));
 }
@@ -66,7 +105,7 @@ std::vector<const char*> BusyStation::makeNoiseProcesses(const std::vector<Proce
 BusyStation::BusyStation(LogWriter& out, std::uint64_t seed, const BusySettings& settings)
     : processes_(makeProcesses(settings.processes)), noiseProcs_(makeNoiseProcesses(processes_)),
       lines_(out, seed, noiseProcs_), markerPpm_(toPpm(settings.markerPercent)),
-      followedPpm_(toPpm(settings.followedPercent)) {
+      followedPpm_(toPpm(settings.followedPercent)), nearMissPpm_(toPpm(settings.nearMissPercent)) {
     // The followed process gets an even part of the markers, or less when
     // its own share is smaller; status lines make up the rest of its share.
     followedMarkerPpm_ = std::min(followedPpm_, markerPpm_ / processes_.size());
@@ -75,7 +114,11 @@ BusyStation::BusyStation(LogWriter& out, std::uint64_t seed, const BusySettings&
 }
 
 void BusyStation::line() {
-    if (behind(markers_, markerPpm_)) {
+    // No draw for near misses where there are none: a busy log keeps its bytes.
+    if (nearMissPpm_ > 0 && behind(nearMisses_, nearMissPpm_)) {
+        nearMissLine();
+        ++nearMisses_;
+    } else if (behind(markers_, markerPpm_)) {
         advance(pickProcess());
     } else if (behind(followed_, followedPpm_)) {
         lines_.statusLine(kFollowed);
@@ -141,6 +184,16 @@ void BusyStation::start(Process& process) {
 void BusyStation::routerLine(const Process& process) {
     lines_.router(&process == &processes_[0] || !rng().chance(100) ? process.dst.c_str()
                                                                    : kFollowedDst);
+}
+
+// A third: a whole marker of a process without the followed name; the rest:
+// a text close to a marker, of a name close to the followed one or another.
+void BusyStation::nearMissLine() {
+    const char* name = rng().pick(kNearNames);
+    if (rng().chance(333))
+        lines_.wordyLine(name, rng().pick(kWholeMarkers));
+    else
+        lines_.wordyLine(name, rng().pick(kNearMarkers));
 }
 
 void BusyStation::markerLine(const Process& process, TransitionStep step) {

@@ -33,6 +33,10 @@ struct BusySettings {
     int processes = 8;
     double markerPercent = 10;  ///< lines holding a fade or mix marker of any process
     double followedPercent = 2; ///< lines naming the followed process
+    /// Lines of other processes that come close to a marker or to the
+    /// followed name without being one: a marker with another or no process
+    /// name, cut short, with doubled blanks or in other letter case.
+    double nearMissPercent = 0;
 };
 
 /// A busy station: several processes fade and mix at the same time, each
@@ -65,6 +69,7 @@ class BusyStation {
     void start(Process& process);
     void routerLine(const Process& process);
     void markerLine(const Process& process, TransitionStep step);
+    void nearMissLine();
 
     // Built before the lines, whose noise names the other processes.
     std::vector<Process> processes_;
@@ -72,6 +77,8 @@ class BusyStation {
     LogLines lines_;
     std::uint64_t markerPpm_;
     std::uint64_t followedPpm_;
+    std::uint64_t nearMissPpm_;
+    std::uint64_t nearMisses_ = 0;
     std::uint64_t followedMarkerPpm_;
     int followedWeightPpm_; // of the processes' picks when a transition may start
     std::uint64_t markers_ = 0;

@@ -70,7 +70,9 @@ void LogWriter::raw(std::string_view text) {
 }
 
 void LogWriter::flush() {
-    written_ += std::fwrite(buffer_.data(), 1, buffer_.size(), out_);
+    if (text_)
+        text_->append(buffer_);
+    written_ += text_ ? buffer_.size() : std::fwrite(buffer_.data(), 1, buffer_.size(), out_);
     buffer_.clear();
 }
 
@@ -124,6 +126,11 @@ void LogLines::statusLine(const char* proc) {
     const char* msg = rng_.pick(kNoiseMessages);
     if (!proc)
         proc = rng_.pick(noiseProcs_);
+    line(proc, msg, tail_);
+}
+
+void LogLines::wordyLine(const char* proc, const char* msg) {
+    words(static_cast<std::size_t>(rng_.range(120, 180) - kHeadWidth));
     line(proc, msg, tail_);
 }
 

@@ -49,6 +49,9 @@ class LogWriter {
         : out_(out), crlf_(crlf), rate_(rate) {
         buffer_.reserve(1 << 20);
     }
+    /// Into `text` instead of a file (the unit tests make their logs so).
+    LogWriter(std::string& text, bool crlf, StationRate rate = {})
+        : text_(&text), crlf_(crlf), rate_(rate) {}
     const StationRate& rate() const { return rate_; }
     ~LogWriter() { flush(); }
     LogWriter(const LogWriter&) = delete;
@@ -63,7 +66,8 @@ class LogWriter {
     void flush();
 
   private:
-    std::FILE* out_;
+    std::FILE* out_ = nullptr;
+    std::string* text_ = nullptr;
     bool crlf_;
     StationRate rate_;
     std::string buffer_;
@@ -100,6 +104,9 @@ class LogLines {
     void noiseBurst(int count);
     /// A status line of `proc`, 80 to 200 characters long.
     void statusLine(const char* proc);
+    /// A line of `proc` with message `msg` and words after it, 120 to 180
+    /// characters long.
+    void wordyLine(const char* proc, const char* msg);
 
   private:
     std::uint64_t tick() { return fields_ += static_cast<std::uint64_t>(rng_.range(0, 2)) * 2; }

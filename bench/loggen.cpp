@@ -2,8 +2,8 @@
 // benchmark. Every line carries its BCD timecode at columns 65 to 72.
 //
 //   loggen [--size N[K|M|G]] [--seed N] [--crlf] [--fps 30|29.97|25] [-o FILE]
-//          [--busy [--processes N] [--marker-share P] [--followed-share P]]
-//          [--one-line N[K|M|G]]
+//          [--busy [--processes N] [--marker-share P] [--followed-share P]
+//                  [--near-miss-share P]] [--near-miss] [--one-line N[K|M|G]]
 //
 // The standard log has fades and mixes of three processes, most of them of
 // the followed process WQVX, router takes and refreshes, sniffer status,
@@ -12,7 +12,10 @@
 // instead: N processes (default 8) fade and mix at the same time, each with
 // every marker line and its own router lines, so that P percent of the lines
 // hold a marker of some process (default 10) and the followed process is
-// named on P percent (default 2). --one-line writes one line of words.
+// named on P percent (default 2); --near-miss-share P percent of the lines
+// come close to a marker without being one (default 0). --near-miss is a
+// busy station of one process (markers on 1.5%, WQVX on 2%, near misses on
+// 12%, lines of 120 to 180 characters). --one-line writes one line of words.
 //
 // --fps writes the timecodes of a station at that rate (29.97: drop-frame);
 // the clock still runs 0, 2 or 4 fields per line. The same options always
@@ -73,12 +76,28 @@ struct Options {
     const char* path = nullptr;
 };
 
+// The near-miss busy log: the followed process alone fades and mixes (on
+// about 2% of the lines), other processes write near misses on 12%.
+BusySettings nearMissStation() {
+    BusySettings s;
+    s.processes = 1;
+    s.markerPercent = 1.5;
+    s.followedPercent = 2;
+    s.nearMissPercent = 12;
+    return s;
+}
+
 bool parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (arg == "--crlf" || arg == "--busy") {
             (arg == "--crlf" ? o.crlf : o.busy) = true;
+            continue;
+        }
+        if (arg == "--near-miss") {
+            o.busy = true;
+            o.station = nearMissStation();
             continue;
         }
         if (!value)
@@ -95,6 +114,8 @@ bool parseOptions(int argc, char** argv, Options& o) {
             o.station.markerPercent = parsePercent(value);
         else if (arg == "--followed-share")
             o.station.followedPercent = parsePercent(value);
+        else if (arg == "--near-miss-share")
+            o.station.nearMissPercent = parsePercent(value);
         else if (arg == "-o")
             o.path = value;
         else if (arg == "--fps") {
@@ -106,13 +127,14 @@ bool parseOptions(int argc, char** argv, Options& o) {
     }
     const BusySettings& s = o.station;
     return s.processes >= 1 && s.processes <= BusyStation::kMaxProcesses && s.markerPercent >= 0 &&
-           s.followedPercent >= 0;
+           s.followedPercent >= 0 && s.nearMissPercent >= 0;
 }
 
 int usage() {
     std::fputs("usage: loggen [--size N[K|M|G]] [--seed N] [--crlf] [--fps 30|29.97|25] [-o FILE]\n"
                "              [--busy [--processes 1-26] [--marker-share PERCENT]\n"
-               "                      [--followed-share PERCENT]] [--one-line N[K|M|G]]\n"
+               "                      [--followed-share PERCENT] [--near-miss-share PERCENT]]\n"
+               "              [--near-miss] [--one-line N[K|M|G]]\n"
                "PERCENT is a number from 0 to 50.\n",
                stderr);
     return 2;

@@ -21,6 +21,7 @@ expect_hash() { # hash, loggen arguments...
 expect_hash a002330865de420ffb12a021dcc8d57b40f6a5d69a59259e04840e9cc79709fc --size 1M --seed 7
 expect_hash 19b106467fbc152c7df07c844d1483390476f2cd4929ad4e8640410c0574087d --size 1M --seed 7 --crlf
 expect_hash 778702359bbd8ba2c409ae0a69140970b4926321138e26083fb2af5a417f2e4f --one-line 64K --seed 3
+expect_hash 41ad2a1dcdbe8cfc53056e163ba018e3c2f1a790e71849567c286e68647da3d5 --busy --size 1M --seed 7
 
 markers=(-e DOFADE -e DOMIX -e "XFER XITION" -e "goto REV-" -e DBGRTRTIME)
 # Hundredths of a percent of the lines of $1 that match grep arguments $2...
@@ -52,6 +53,15 @@ awk '{ tc = sprintf("%s%s%s%02d", substr($0, 10, 2), substr($0, 13, 2), substr($
                     int(int(substr($0, 19, 3) * 60 / 1000 + 0.5) / 2));
        if (substr($0, 66, 8) != tc) { print "line " NR ": " $0; exit 1 } }' busy.log ||
   fail "busy: timecode column"
+
+# The near-miss log: texts close to the markers on about 12% of the lines,
+# none naming the followed process, which still gets its groups timed.
+"$gen" --near-miss --size 8M --seed 5 -o near.log
+expect_near "near followed" "$(share near.log WQVX)" 200
+close=$(grep -v -F WQVX near.log | grep -c -i -e dofade -e domix -e xfer -e 'goto rev' -e dbg || true)
+share_close=$((10000 * close / $(wc -l <near.log)))
+[ "$share_close" -ge 1050 ] && [ "$share_close" -le 1300 ] || fail "near misses on $share_close (1/100 %)"
+expect_timed near.log
 
 "$gen" --busy --size 4M --processes 3 --marker-share 20 --followed-share 9.5 -o three.log
 expect_near "three markers" "$(share three.log "${markers[@]}")" 2000

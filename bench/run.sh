@@ -4,11 +4,13 @@
 #
 # Usage: bench/run.sh [--runs N] [--logs "std crlf busy"] [--ref BINARY] [--no-memory] [--no-gz]
 #   --runs N        timed runs per command, the best one counts (default 5)
-#   --logs LIST     which 1 GiB logs to time (default all three):
+#   --logs LIST     which 1 GiB logs to time (default all four):
 #                     std   the project's benchmark log (loggen --seed 7), LF line ends
 #                     crlf  the same with CRLF line ends
 #                     busy  a busy station (loggen --busy --seed 7): 8 processes fade and
 #                           mix at once, 10% of the lines hold a marker, 2% name WQVX
+#                     near  a near-miss busy log (loggen --near-miss --seed 7): WQVX on 2%,
+#                           on 12% other processes write texts close to the markers
 #   --variants LIST older spelling of the standard logs: lf (= std), crlf or both;
 #                   the busy log stays unless --logs leaves it out
 #   --ref BINARY    also time every mode with BINARY in the same hyperfine call, each
@@ -31,7 +33,7 @@ repo="$(cd "$(dirname "$0")/.." && pwd)"
 work="${BENCH_DIR:-${TMPDIR:-/tmp}/quorvex-bench}"
 runs=5
 ref=""
-logs="std crlf busy"
+logs="std crlf busy near"
 memory=1
 gz=1
 while [ $# -gt 0 ]; do
@@ -48,7 +50,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 for name in $logs; do
-  case "$name" in std | lf | crlf | busy) ;; *) echo "unknown log: $name" >&2; exit 2 ;; esac
+  case "$name" in std | lf | crlf | busy | near) ;; *) echo "unknown log: $name" >&2; exit 2 ;; esac
 done
 
 rare_text="aborted"     # a few hundredths of a percent of the lines
@@ -244,6 +246,8 @@ for name in $logs; do
     crlf) log=$(make_log bench-1g-crlf.log --size 1G --crlf --seed 7); title="1 GiB standard log, CRLF" ;;
     busy) log=$(make_log bench-1g-busy.log --busy --size 1G --seed 7); busy="$log"
       title="1 GiB busy-station log" ;;
+    near) log=$(make_log bench-1g-near.log --near-miss --size 1G --seed 7)
+      title="1 GiB near-miss busy log" ;;
   esac
   describe_log "$title" "$log"
   time_log "$log"

@@ -1,5 +1,6 @@
 // The three line scans pass over the reads without their text. What they
 // print must be the same as when they test every read.
+#include "bench/generators.h"
 #include "scan_capture.h"
 #include "scans/line_scans.h"
 
@@ -58,6 +59,39 @@ TEST(LineScanPrefilter, SameOutputAsTestingEveryRead) {
             << where;
         ASSERT_EQ(test::captureScan(SearchPath::Auto, log, takes, true), expected[1]) << where;
         ASSERT_EQ(test::captureScan(SearchPath::Auto, log, grep, true), expected[2]) << where;
+    }
+}
+
+// The benchmark's near-miss busy log, with the texts of its own noise and
+// near misses of them.
+TEST(LineScanPrefilter, SameOutputOnTheNearMissLog) {
+    const std::vector<SearchPath> paths = test::fastSearchPaths();
+    const char* const grepTexts[] = {"LINK WARN", "DOFADE:STAR", "wqvx", " src 00"};
+    for (int round = 0; round < 4; ++round) {
+        std::string log;
+        {
+            loggen::LogWriter out(log, round % 2 == 0);
+            loggen::BusySettings near;
+            near.processes = 1;
+            near.markerPercent = 1.5;
+            near.nearMissPercent = 12;
+            loggen::BusyStation station(out, 300 + static_cast<unsigned>(round), near);
+            while (out.written() < (std::size_t{1} << 20))
+                station.line();
+        }
+        const LineScanOptions options{round % 2, grepTexts[round], round == 3};
+        const auto scans = {test::lineScan(scanCommandErrors, options),
+                            test::lineScan(countTakes, options),
+                            test::lineScan(grepLines, options)};
+        for (const auto& scan : scans) {
+            const test::ScanOutput expected = test::captureScan(SearchPath::Plain, log, scan);
+            ASSERT_NE(expected.console.size(), 0u);
+            for (SearchPath path : paths)
+                ASSERT_EQ(test::captureScan(path, log, scan), expected)
+                    << "round " << round << " path " << static_cast<int>(path);
+            ASSERT_EQ(test::captureScan(SearchPath::Auto, log, scan, true), expected)
+                << "read ahead, round " << round;
+        }
     }
 }
 

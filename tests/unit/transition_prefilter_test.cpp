@@ -1,6 +1,7 @@
 // The transition scanner passes over the reads that cannot matter in its
 // state. Whatever it prints, counts and stores must be the same as when it
 // looks at every read.
+#include "bench/generators.h"
 #include "scan_capture.h"
 #include "transitions/transitions.h"
 
@@ -215,6 +216,46 @@ TEST(TransitionPrefilter, SameResultsAsReadingEveryLine) {
     EXPECT_GT(completed, 100);
     EXPECT_GT(broken, 10);
     EXPECT_GT(overfull, 3);
+}
+
+// The benchmark's near-miss busy log: texts that come close to the markers
+// and to the followed name, on which a filter is most tempted to pass over a
+// read it must hand out.
+TEST(TransitionPrefilter, SameResultsOnTheNearMissLog) {
+    const RunSetup setups[] = {{"WQVX", "dst 0130", false, 0},
+                               {"WQVX", "dst 0130", true, 1},
+                               {"wqvx", "dst 0130", false, 0},
+                               {"WQV", "", false, 0}};
+    const std::vector<SearchPath> paths = test::fastSearchPaths();
+    std::int64_t completed = 0;
+    for (int round = 0; round < 8; ++round) {
+        std::string log;
+        {
+            loggen::LogWriter out(log, round % 2 == 1);
+            loggen::BusySettings near;
+            near.processes = 1 + round % 3;
+            near.markerPercent = 1.5;
+            near.nearMissPercent = 12;
+            loggen::BusyStation station(out, 100 + static_cast<unsigned>(round), near);
+            while (out.written() < (std::size_t{1} << 20))
+                station.line();
+        }
+        const RunSetup& setup = setups[round % std::size(setups)];
+        TransitionOptions options{setup.srchname,    setup.outputtext,  "lev 00",
+                                  setup.levelFilter, setup.summaryMode, false};
+        options.filterWindow = round < 4 ? 40 : std::int64_t{1} << 16;
+        TransitionOptions everyRead = options;
+        everyRead.passOverReads = false;
+        const ScanResult expected = scanWith(SearchPath::Plain, log, everyRead);
+        completed += expected.counters[0];
+        ASSERT_EQ(scanWith(SearchPath::Plain, log, options), expected) << "round " << round;
+        for (SearchPath path : paths)
+            ASSERT_EQ(scanWith(path, log, options), expected)
+                << "round " << round << " path " << static_cast<int>(path);
+        ASSERT_EQ(scanWith(SearchPath::Auto, log, options, true), expected)
+            << "read ahead, round " << round;
+    }
+    EXPECT_GT(completed, 30); // the followed process times whole groups among the near misses
 }
 
 } // namespace

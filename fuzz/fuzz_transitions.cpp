@@ -35,9 +35,8 @@ void checkFile(const TransitionAnalysis& analysis, std::string_view raw) {
     FUZZ_CHECK(s.startlineCount <= s.lineCount);
     FUZZ_CHECK(s.blockErrorCount >= 0 && s.blockErrorCount <= s.startlineCount);
     FUZZ_CHECK(s.blockErrorReported == 0 || (s.blockErrorReported == 1 && s.blockErrorCount > 0));
-    checkStat(s.Rev2Router, s.transitionCount);
-    checkStat(s.RtrCmd2Status, s.transitionCount);
-    checkStat(s.RtrCmd2MX, s.transitionCount);
+    for (const DeltaStat& stat : s.delays)
+        checkStat(stat, s.transitionCount);
     checkGroup(analysis.transitionGroup);
 }
 

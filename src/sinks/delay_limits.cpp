@@ -42,7 +42,6 @@ constexpr UnitSuffix kUnits[] = {
     {"s", LimitUnit::Seconds, 1},
 };
 
-constexpr int kMaxDecimals = 6;
 constexpr int kMaxDigits = 12;
 
 // Digits with at most one point (a bare number of fields: no point); no

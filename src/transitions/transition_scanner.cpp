@@ -49,17 +49,17 @@ struct LineRole {
 
 /// Every line test of the scan, each a plain substring search over one read.
 /// The order of the tests in each sort function is the order in which they
-/// decide: the first that holds wins.
+/// decide: the first that holds wins. Every marker test also asks for the
+/// process name, so a read's name test runs once, before its marker tests:
+/// the tests are pure, and most reads handed over in a busy log hold a
+/// marker of another process or a router line, not the name.
 class LineTests {
   public:
     explicit LineTests(const TransitionOptions& options)
         : srchname_(options.srchname), outputtext_(options.outputtext),
           levelText_(options.levelText), levelFilter_(options.levelFilter) {}
 
-    /// The marker and the process name, each anywhere in the line.
-    bool markerWithName(std::string_view line, std::string_view marker) const {
-        return contains(line, marker) && contains(line, srchname_);
-    }
+    bool hasName(std::string_view line) const { return contains(line, srchname_); }
 
     /// A router command of any process; refreshes are not takes.
     bool isRouterLine(std::string_view line) const {
@@ -70,36 +70,40 @@ class LineTests {
     static bool isSniffLine(std::string_view line) { return contains(line, kSniffer); }
 
     LineRole sortFadeLine(std::string_view line) const {
-        if (markerWithName(line, kFadeStart))
+        if (!hasName(line))
+            return isSniffLine(line) ? LineRole{GroupLine::Sniff} : sortRouterLine(line);
+        if (contains(line, kFadeStart))
             return {GroupLine::StartError};
-        if (markerWithName(line, kXferXition))
+        if (contains(line, kXferXition))
             return {GroupLine::Kind, XFER};
         if (isSniffLine(line))
             return {GroupLine::Sniff};
-        if (markerWithName(line, kFadeDone))
+        if (contains(line, kFadeDone))
             return {GroupLine::Kind, DONE};
-        if (markerWithName(line, kFadeRevBus))
+        if (contains(line, kFadeRevBus))
             return {GroupLine::Kind, REV_BUS};
-        if (markerWithName(line, kFadeRevBlk))
+        if (contains(line, kFadeRevBlk))
             return {GroupLine::Kind, REV_BLK};
-        if (markerWithName(line, kDebugRouter))
+        if (contains(line, kDebugRouter))
             return {GroupLine::Kind, DEBUG_RTR};
         return sortRouterLine(line);
     }
 
     /// A fade inside a mix breaks it only until the file's first group is done.
     LineRole sortMixLine(std::string_view line, bool noGroupCompleted) const {
-        if (noGroupCompleted && markerWithName(line, kAnyFade))
+        if (!hasName(line))
+            return isSniffLine(line) ? LineRole{GroupLine::Sniff} : sortRouterLine(line);
+        if (noGroupCompleted && contains(line, kAnyFade))
             return {GroupLine::MixDofadeError};
         if (isSniffLine(line))
             return {GroupLine::Sniff};
-        if (markerWithName(line, kXferXition))
+        if (contains(line, kXferXition))
             return {GroupLine::MixXferError};
-        if (markerWithName(line, kMixDone))
+        if (contains(line, kMixDone))
             return {GroupLine::Kind, DONE};
-        if (markerWithName(line, kMixRevBus))
+        if (contains(line, kMixRevBus))
             return {GroupLine::Kind, REV_BUS};
-        if (markerWithName(line, kDebugRouter))
+        if (contains(line, kDebugRouter))
             return {GroupLine::Kind, DEBUG_RTR};
         return sortRouterLine(line);
     }
@@ -208,9 +212,11 @@ class TransitionScanner {
     void findStart() {
         state_ = ScanState::READ_LINE;
         sniffSeen_ = 0;
-        if (tests_.markerWithName(line_, kFadeStart))
+        if (!tests_.hasName(line_))
+            return;
+        if (contains(line_, kFadeStart))
             startGroup(START, kFadeMask, ScanState::FADE_COLLECT);
-        else if (tests_.markerWithName(line_, kXferXition))
+        else if (contains(line_, kXferXition))
             startGroup(XFER, kMixMask, ScanState::MIX_COLLECT);
     }
 

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
-#include <thread>
 
 namespace qv {
 
@@ -33,14 +32,15 @@ TransitionOptions transitionOptions(const RunSettings& s) {
 }
 
 // QUORVEX_THREADS sets how many threads inflate compressed logs in a pattern
-// run (1: the file being scanned only, as on one core); else one per core.
+// run (1: the file being scanned only, as on one core); else one per core
+// the process may run on.
 int inflateThreads() {
     if (const char* set = std::getenv("QUORVEX_THREADS")) {
         const int n = std::atoi(set);
         if (n >= 1)
             return std::min(n, 64);
     }
-    return static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+    return usableCores();
 }
 
 LineScanOptions lineScanOptions(const RunSettings& s) {

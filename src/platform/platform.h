@@ -97,6 +97,11 @@ std::int64_t regularFileSize(std::FILE* file);
 /// True when standard output is a terminal (then it stays line-buffered).
 bool consoleIsTerminal();
 
+/// The processors this process may run on (its affinity, which `taskset`,
+/// a container's CPU set or `start /affinity` narrow), at least 1. Threads
+/// beyond it would only take turns, and a waiting one spins in vain.
+int usableCores();
+
 /// The stop keys of a followed run, caught while the object lives: the first
 /// Ctrl-C (SIGINT, SIGTERM, or SIGHUP unless ignored, on POSIX; Ctrl-C or
 /// Ctrl-Break at the Windows console) asks the run to stop and wakes a waiting `FileWatch`; the

@@ -1,9 +1,10 @@
 #include "search/line_reader.h"
 
+#include "platform/platform.h"
+
 #include <algorithm>
 #include <cstring>
 #include <exception>
-#include <thread>
 
 namespace qv {
 
@@ -13,9 +14,8 @@ LineReader::LineReader(ByteSource& source, std::size_t maxRead, std::size_t buff
       buffer_(new char[capacity_]), aheadRoom_((2 * (maxRead + 1) + 63) / 64 * 64) {}
 
 void LineReader::readAhead() {
-    // With one processor the two threads would only take turns.
-    if (ahead_ || end_ != 0 || atEnd_ || aheadRoom_ >= capacity_ ||
-        std::thread::hardware_concurrency() < 2)
+    // With one usable processor the two threads would only take turns.
+    if (ahead_ || end_ != 0 || atEnd_ || aheadRoom_ >= capacity_ || usableCores() < 2)
         return;
     try {
         ahead_ = std::make_unique<ReadAhead>(source_, capacity_, capacity_ - aheadRoom_);

@@ -16,6 +16,10 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
+#ifdef __linux__
+#include <sched.h>
+#endif
+#include <thread>
 
 namespace qv {
 namespace {
@@ -151,6 +155,32 @@ TEST(DirectoryPart, BackslashSeparatesOnlyWhereAsked) {
     EXPECT_EQ(directoryPartLength("x\\logs/a*.log", true), 7u);
     EXPECT_EQ(directoryPartLength("C:*.log", true), 2u); // drive-relative
     EXPECT_EQ(directoryPartLength("C:*.log", false), 0u);
+}
+
+// The threads a run starts follow the cores it may use, not the machine's:
+// under `taskset -c 0` a second thread would only spin on the same core.
+TEST(UsableCores, FollowTheAffinityOfTheProcess) {
+    const int all = usableCores();
+    EXPECT_GE(all, 1);
+#ifdef __linux__
+    int narrowed = 0;
+    // Affinity is per thread on Linux: narrowing a thread of its own leaves
+    // the other tests as they were.
+    std::thread([&] {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+        int first = 0;
+        while (!CPU_ISSET(first, &set))
+            ++first;
+        CPU_ZERO(&set);
+        CPU_SET(first, &set);
+        ASSERT_EQ(sched_setaffinity(0, sizeof set, &set), 0);
+        narrowed = usableCores();
+    }).join();
+    EXPECT_EQ(narrowed, 1);
+    EXPECT_EQ(usableCores(), all);
+#endif
 }
 
 } // namespace

@@ -7,7 +7,11 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#if defined(__linux__)
+#include <sched.h>
+#endif
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace qv {
@@ -114,6 +118,16 @@ std::int64_t regularFileSize(std::FILE* file) {
 
 bool consoleIsTerminal() {
     return isatty(STDOUT_FILENO) != 0;
+}
+
+int usableCores() {
+#if defined(__linux__)
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        return std::max(1, CPU_COUNT(&set));
+#endif
+    return static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
 }
 
 namespace {

@@ -1,12 +1,15 @@
 // Windows side of the platform layer.
 #include "platform/platform.h"
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <thread>
 #include <windows.h>
 
 namespace qv {
@@ -180,6 +183,14 @@ std::int64_t regularFileSize(std::FILE* file) {
     if (_fstat64(_fileno(file), &st) != 0 || (st.st_mode & _S_IFREG) == 0)
         return -1;
     return static_cast<std::int64_t>(st.st_size);
+}
+
+int usableCores() {
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0)
+        return std::popcount(static_cast<std::uint64_t>(process));
+    return static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
 }
 
 bool consoleIsTerminal() {

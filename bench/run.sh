@@ -20,7 +20,9 @@
 #                   500 MB line and the busy log
 #   --no-gz         skip the compressed rows: a 200 MB standard log gzipped, each mode
 #                   beside zcat and igzip -dc (medians, MB/s of text), and seven such
-#                   files in one /multi run with QUORVEX_THREADS=1 and 2
+#                   files in one /multi run held to one core (taskset -c 0), then
+#                   free with QUORVEX_THREADS=1 and 2
+# After the logs, bench/map_probe times mapping the first log against reading it.
 # Rows: cat > /dev/null, grep -F -c, rg -F -c, wc -l, then every mode; the last,
 # "RT /hours /limit", is ROUTER TAKES writing hourly statistics and checking a
 # limit some groups breach, to be read against the plain "ROUTER TAKES" row. Columns:
@@ -64,7 +66,7 @@ if renice -n -5 $$ >/dev/null 2>&1; then echo "priority: nice -5"; else echo "pr
 echo "== build (Release)"
 cmake -S "$repo" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DQUORVEX_BUILD_TESTS=OFF >/dev/null
-cmake --build "$work/build" --target quorvex loggen >/dev/null
+cmake --build "$work/build" --target quorvex loggen map_probe >/dev/null
 qv="$work/build/quorvex"
 gen="$work/build/bench/loggen"
 
@@ -227,6 +229,12 @@ time_multi() { # folder of the seven .gz, text bytes of all
   cat "$dir"/*.gz >/dev/null
   rows+=("zcat all > /dev/null=zcat '$dir'/*.gz > /dev/null"
     "igzip -dc all > /dev/null=igzip -dc '$dir'/*.gz > /dev/null")
+  # One core: the whole run held to one processor, as a machine with one
+  # would run it; set against the free run it is the gain of the second core.
+  if command -v taskset >/dev/null; then
+    rows+=("RT /multi, one core=taskset -c 0 '$qv' '$dir/*.gz' /multi > /dev/null")
+    [ -z "$ref" ] || rows+=("  ref RT /multi, one core=taskset -c 0 '$ref' '$dir/*.gz' /multi > /dev/null")
+  fi
   for t in 1 2; do
     rows+=("RT /multi, $t thread(s)=QUORVEX_THREADS=$t '$qv' '$dir/*.gz' /multi > /dev/null")
     [ -z "$ref" ] || rows+=("  ref RT /multi, env $t=QUORVEX_THREADS=$t '$ref' '$dir/*.gz' /multi > /dev/null")
@@ -240,6 +248,7 @@ compare_if_ref() { # log path
 
 echo "== quorvex $(git -C "$repo" rev-parse --short HEAD 2>/dev/null || echo "(no git)"), best of $runs, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)${ref:+, reference $ref}"
 busy=""
+first=""
 for name in $logs; do
   case "$name" in
     std | lf) log=$(make_log bench-1g.log --size 1G --seed 7); title="1 GiB standard log, LF" ;;
@@ -252,7 +261,15 @@ for name in $logs; do
   describe_log "$title" "$log"
   time_log "$log"
   compare_if_ref "$log"
+  [ -n "$first" ] || first="$log"
 done
+
+if [ -n "$first" ]; then
+  echo
+  echo "== reading without the copy: the first log mapped against read(), best of 5"
+  cat "$first" >/dev/null
+  "$work/build/bench/map_probe" "$first"
+fi
 
 if [ $gz = 1 ]; then
   plain=$(make_log bench-200m.log --size 200M --seed 7)

@@ -30,7 +30,7 @@ FLOORS = set(ALLOWED) | {"frontend"}
 # handler may touch (a stop flag and a wake-up handle).
 ALLOWED_STATICS = [
     r"qv::\(anonymous namespace\)::chosenKernels",
-    r"(guard variable for )?qv::\(anonymous namespace\)::kernelsFor\(qv::SearchPath\)::avx(2|512)",
+    r"(guard variable for )?qv::\(anonymous namespace\)::kernelsFor\(qv::SearchPath\)::avx(2|512|512Vbmi)",
     r"qv::bufferStandardOutput\(\)::buffer",
     r"qv::(\(anonymous namespace\)::)?stopSignals(::\w+)?",
     r"(guard variable for )?qv::(\(anonymous namespace\)::)?signalWake\w*(::\w+)?",

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 // MSVC compiles AVX2 intrinsics without a flag; clang-cl and the others
 // need the file built for AVX2 (see CMakeLists.txt) or leave it out.

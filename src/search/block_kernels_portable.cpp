@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #if defined(_MSC_VER)
 #include <intrin.h>
 #endif

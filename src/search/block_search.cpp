@@ -8,6 +8,8 @@
 #if defined(_MSC_VER) && defined(QV_X86_64)
 #include <immintrin.h>
 #include <intrin.h>
+#elif defined(QV_X86_64)
+#include <cpuid.h>
 #endif
 
 namespace qv {
@@ -46,6 +48,23 @@ kernels::Mark markOf(std::string_view text) {
         }
     }
     return mark;
+}
+
+static_assert(kernels::kMaxNeedles <= 8, "a needle is one bit of a table byte");
+
+// Enters the first bytes of needle `k` in the lookup tables; past its end
+// any byte will do.
+void addPrefix(kernels::Needles& needles, int k, std::string_view text) {
+    const auto bit = static_cast<unsigned char>(1u << k);
+    for (std::size_t j = 0; j < kernels::kPrefixBytes; ++j) {
+        unsigned char* table = needles.prefix[j];
+        if (j < text.size()) {
+            table[static_cast<unsigned char>(text[j]) & 0x7F] |= bit;
+        } else {
+            for (std::size_t b = 0; b < 128; ++b)
+                table[b] |= bit;
+        }
+    }
 }
 
 bool sameMark(const kernels::Mark& a, const kernels::Mark& b) {
@@ -91,11 +110,36 @@ bool cpuRunsAvx512Kernels() {
 #endif
 }
 
+// The VBMI kernels are also built for LZCNT, which every such processor
+// has; checked all the same.
+bool cpuRunsAvx512VbmiKernels() {
+    if (!cpuRunsAvx512Kernels())
+        return false;
+#if defined(QV_X86_64) && defined(_MSC_VER)
+    int regs[4];
+    __cpuidex(regs, 7, 0);
+    const bool vbmi = (regs[2] & (1 << 1)) != 0;
+    __cpuid(regs, static_cast<int>(0x80000000));
+    if (static_cast<unsigned>(regs[0]) < 0x80000001u)
+        return false;
+    __cpuid(regs, static_cast<int>(0x80000001));
+    return vbmi && (regs[2] & (1 << 5)) != 0;
+#elif defined(QV_X86_64)
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    const bool lzcnt = __get_cpuid(0x80000001u, &eax, &ebx, &ecx, &edx) && (ecx & (1u << 5)) != 0;
+    return lzcnt && __builtin_cpu_supports("avx512vbmi");
+#else
+    return false;
+#endif
+}
+
 const kernels::Kernels* kernelsFor(SearchPath path) {
     static const kernels::Kernels* const avx2 =
         cpuRunsAvx2Kernels() ? kernels::avx2Kernels : nullptr;
     static const kernels::Kernels* const avx512 =
         cpuRunsAvx512Kernels() ? kernels::avx512Kernels : nullptr;
+    static const kernels::Kernels* const avx512Vbmi =
+        cpuRunsAvx512VbmiKernels() ? kernels::avx512VbmiKernels : nullptr;
     switch (path) {
     case SearchPath::Plain:
         return nullptr;
@@ -107,9 +151,13 @@ const kernels::Kernels* kernelsFor(SearchPath path) {
         return avx2;
     case SearchPath::Avx512:
         return avx512;
+    case SearchPath::Avx512Vbmi:
+        return avx512Vbmi;
     case SearchPath::Auto:
         break;
     }
+    if (avx512Vbmi)
+        return avx512Vbmi;
     if (avx512)
         return avx512;
     if (avx2)
@@ -146,6 +194,7 @@ NeedleSet::NeedleSet(std::span<const std::string_view> texts) : texts_(texts.beg
     if (!searchable_)
         return;
     for (std::string_view text : texts) {
+        addPrefix(needles_, needles_.count, text);
         needles_.items[needles_.count++] = {text.data(), text.size()};
         const kernels::Mark mark = markOf(text);
         const kernels::Mark* marksEnd = needles_.marks + needles_.markCount;

@@ -7,8 +7,8 @@
 // and is not found, exactly as with reading line by line.
 #pragma once
 
-#include "search/line_reader.h"
 #include "search/block_kernels.h"
+#include "search/line_reader.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -48,7 +48,7 @@ class NeedleSet {
 /// How the filter searches; `Auto` picks the fastest the processor has.
 /// `Plain` reads and tests every line and is the reference the others must
 /// match.
-enum class SearchPath { Auto, Plain, Portable, Sse2, Avx2, Avx512 };
+enum class SearchPath { Auto, Plain, Portable, Sse2, Avx2, Avx512, Avx512Vbmi };
 
 /// Chooses the search for every filter made from now on; false (and no
 /// change) when the path is not available here. For tests and benchmarks.

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,8 @@ struct ScanOutput {
 /// The block searches this machine can run, the plain reading excluded.
 inline std::vector<SearchPath> fastSearchPaths() {
     std::vector<SearchPath> paths;
-    for (SearchPath path :
-         {SearchPath::Portable, SearchPath::Sse2, SearchPath::Avx2, SearchPath::Avx512})
+    for (SearchPath path : {SearchPath::Portable, SearchPath::Sse2, SearchPath::Avx2,
+                            SearchPath::Avx512, SearchPath::Avx512Vbmi})
         if (setSearchPath(path))
             paths.push_back(path);
     setSearchPath(SearchPath::Auto);
@@ -39,10 +40,12 @@ template <typename Scan>
 ScanOutput captureScan(SearchPath path, const std::string& log, Scan scan, bool readAhead = false) {
     EXPECT_TRUE(setSearchPath(path));
     ConsoleCapture console;
-    // One name per test: ctest runs tests side by side.
+    // One name per test and run: ctest runs tests side by side, and two
+    // builds' suites may run at once.
+    static const std::string run = std::to_string(std::random_device{}());
     const std::string outName = testing::TempDir() + "quorvex_" +
                                 testing::UnitTest::GetInstance()->current_test_info()->name() +
-                                ".txt";
+                                "_" + run + ".txt";
     ScanOutput output;
     {
         TextFileWriter out(outName.c_str());

@@ -157,7 +157,7 @@ void Program::loadConfigFile() {
     std::string whyNot;
     bool notRegular = false;
     // A FIFO or device could hold the run before its first line for ever.
-    std::FILE* file = openRegularForRead(settings_.cfgPath, &whyNot, &notRegular);
+    const OpenFile file(openRegularForRead(settings_.cfgPath, &whyNot, &notRegular));
     if (!file) {
         if (notRegular)
             console_.diagnose("configuration file %s is not a regular file: skipped",
@@ -170,13 +170,12 @@ void Program::loadConfigFile() {
     console_.printf("processing config file\n");
     std::string readError;
     {
-        FileSource source(file);
+        FileSource source(file.get());
         LineReader configFile(source, kConfigReadMax, std::size_t{64} * 1024);
-        readConfigFile(configFile, settings_, console_);
+        readConfigFile(configFile, settings_, console_); // a bad FPS value throws
         if (configFile.readError())
             readError = configFile.readErrorText();
     }
-    std::fclose(file);
     // Settings from half a file could silently change what the run reports.
     if (!readError.empty())
         fatal(console_, readError, "Error reading %s\n", settings_.cfgPath);

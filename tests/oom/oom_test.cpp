@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <new>
 #include <random>
 #include <string>
@@ -54,8 +55,18 @@ std::string contents(std::FILE* file) {
 struct Outcome {
     int code;
     std::string errors;
-    long allocations; // made by the run
+    long allocations;  // made by the run
+    long leftOpen = 0; // descriptors it opened and did not close
 };
+
+// Open descriptors of this process; -1 where the system does not list them.
+long openDescriptors() {
+    std::error_code ec;
+    fs::directory_iterator fds("/proc/self/fd", ec);
+    if (ec)
+        return -1;
+    return static_cast<long>(std::distance(fds, fs::directory_iterator()));
+}
 
 // One run in `dir` whose allocation number `failAt` (from 0) fails.
 Outcome runFailingAt(const fs::path& dir, long failAt) {
@@ -65,11 +76,17 @@ Outcome runFailingAt(const fs::path& dir, long failAt) {
     fs::create_directories(dir);
     const fs::path old = fs::current_path();
     fs::current_path(dir);
+    // A configuration file: its line reader allocates while the file is open.
+    if (std::FILE* config = std::fopen("qv.cfg", "wb")) {
+        std::fputs("SEARCHNAME,WQVX\n", config);
+        std::fclose(config);
+    }
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     const std::string log = QV_SAMPLE_LOG;
     const char* argv[] = {"quorvex", log.c_str(), "/plot", "c.svg", "/hours", "h.csv", "/sum"};
     int code = 0;
+    const long openBefore = openDescriptors();
     {
         qv::Console console(out, err);
         allocations = 0;
@@ -77,7 +94,7 @@ Outcome runFailingAt(const fs::path& dir, long failAt) {
         code = qv::runProgram(7, argv, console);
         allocationsToFailure = -1;
     }
-    Outcome outcome{code, contents(err), allocations};
+    Outcome outcome{code, contents(err), allocations, openDescriptors() - openBefore};
     std::fclose(out);
     std::fclose(err);
     fs::current_path(old);
@@ -90,6 +107,7 @@ TEST(OutOfMemory, EveryAllocationThatFailsEndsTheRunWithALine) {
     fs::create_directories(dir);
     const Outcome clean = runFailingAt(dir, -1);
     ASSERT_EQ(clean.code, 0) << clean.errors;
+    ASSERT_EQ(clean.leftOpen, 0);
     const long total = clean.allocations;
     ASSERT_GT(total, 10);
     // Every allocation of the first hundred (start-up), then a spread over the rest.
@@ -99,6 +117,8 @@ TEST(OutOfMemory, EveryAllocationThatFailsEndsTheRunWithALine) {
         ASSERT_EQ(o.code, 1) << "allocation " << failAt << " of " << total;
         ASSERT_TRUE(o.errors.ends_with("quorvex: out of memory\n"))
             << "allocation " << failAt << ": " << o.errors;
+        // The log and the configuration file are closed on the way out too.
+        ASSERT_EQ(o.leftOpen, 0) << "allocation " << failAt << " of " << total;
     }
     fs::remove_all(dir);
 }

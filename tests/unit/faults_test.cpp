@@ -355,6 +355,31 @@ TEST(ReadFaults, LogThatVanishesMidRun) {
     EXPECT_FALSE(fs::exists("a.log"));
 }
 
+std::size_t openDescriptors() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// The program runs in-process under the fuzz targets and the memory test: a
+// run that ends early must still close the log and the configuration file.
+TEST(ReadFaults, RunThatEndsEarlyClosesItsFiles) {
+    ScratchDir dir;
+    spit("a.log", "WQVX one\n");
+    const std::size_t before = openDescriptors();
+    spit("qv.cfg", "FPS,24\n"); // not a rate: ends the run while the file is read
+    RunResult r = run({"a.log", "/takes"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(openDescriptors(), before) << "the configuration file";
+    fs::remove("qv.cfg");
+    // The output file cannot take the first flush before the wait for more.
+    r = run({"a.log", "/follow", "/grep", "WQVX", "/on", "/dev/full"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.console.find("      1 WQVX one\n"), std::string::npos);
+    EXPECT_EQ(openDescriptors(), before) << "the log";
+}
+
 // Root reads any file, so as root the run is made by a child without privileges.
 RunResult runUnprivileged(const std::vector<std::string>& args) {
     if (geteuid() != 0)

@@ -96,10 +96,10 @@ FollowEnd FileRunner::processFile(const char* name, bool again) {
     lineCount_ = 0;
     sideOutputs_.beginLog();
     const bool standardInputLog = std::string_view(name) == "-";
+    opened_ = false;          // a refusal leaves this log out of the analysed ones
     guard_.refuseAsLog(name); // a followed path may have come to name an output
     std::string whyNot;
     bool notRegular = false;
-    opened_ = false;
     // Closed also when a failed write or a lack of memory ends the scan.
     OpenFile file(standardInputLog ? standardInput()
                   : again          ? reopenFollowed(name, whyNot, notRegular)

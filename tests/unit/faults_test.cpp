@@ -46,6 +46,17 @@ void spit(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// Everything written to `file` so far.
+std::string writtenTo(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, n);
+    return text;
+}
+
 /// A private working directory for one test; the old one comes back after.
 class ScratchDir {
   public:
@@ -353,6 +364,32 @@ TEST(ReadFaults, LogThatVanishesMidRun) {
     EXPECT_EQ(single.code, 0);
     EXPECT_TRUE(single.console.ends_with(report));
     EXPECT_FALSE(fs::exists("a.log"));
+}
+
+// A match that comes to name the output file while an earlier one is read
+// is refused at its turn; it and the matches after it go untold otherwise.
+TEST(ReadFaults, MatchRefusedAtItsTurnCountsAsNotAnalysed) {
+    ScratchDir dir;
+    for (const char* name : {"a.log", "b.log", "c.log"})
+        spit(name, kTakesLog);
+    std::FILE* errors = std::tmpfile();
+    ASSERT_NE(errors, nullptr);
+    int code = 0;
+    {
+        ConsoleTap tap([](const std::string& console) {
+            if (console.ends_with("**** Processing File a.log ****\n")) {
+                fs::remove("b.log");
+                ASSERT_EQ(symlink("out.txt", "b.log"), 0);
+            }
+        });
+        code = runQuorvex({"*.log", "/multi", "/takes", "/o"}, tap.stream(), errors);
+        EXPECT_TRUE(tap.text().ends_with(kTakesReport + std::string("Output file out.txt is the "
+                                                                    "log file\n")));
+    }
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(writtenTo(errors), "quorvex: Output file out.txt is the log file\n"
+                                 "quorvex: 2 matches of '*.log' not analysed\n");
+    std::fclose(errors);
 }
 
 std::size_t openDescriptors() {

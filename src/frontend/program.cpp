@@ -293,8 +293,11 @@ int Program::start(int argc, const char* const* argv) {
     noteSettings(argv[1]);
     if (refused(argv[1]))
         return 1;
+    // Every temporary file first: a chart folder that is missing must not
+    // cost the output file or the CSV of the run before.
+    sideOutputs_.openReplacedWhole();
     openOutputFile();
-    sideOutputs_.open();
+    sideOutputs_.openTruncated();
     guard_->outputsCreated();
     echoSettings();
     if (settings_.analyzeMode == AnalyzeMode::RouterTakes && settings_.limits.any())

@@ -28,11 +28,15 @@ void setMultiFile(RunSettings& settings, Console& console, bool on) {
 }
 
 // A limit the run cannot check must stop it before any file is created: a
-// scheduled job would otherwise read a silent success.
+// scheduled job would otherwise read a silent success (also when the value
+// was lost, as an unset variable in a script loses it).
 void applyLimit(RunSettings& settings, Console& console, const char* value) {
-    if (!value || parseDelayLimit(value, settings.limits))
+    if (!value)
+        console.diagnose("missing limit: /limit needs <delay>:<n>");
+    else if (parseDelayLimit(value, settings.limits))
         return;
-    console.diagnose("bad limit '%s'", value);
+    else
+        console.diagnose("bad limit '%s'", value);
     throw ProgramExit{1};
 }
 

@@ -243,11 +243,17 @@ void Program::noteSettings(const char* logArgument) {
     }
 }
 
-// A run that would read its own output stops before writing anything.
+// A run that would read its own output stops before writing anything; each
+// log of a list is checked as a single one is.
 bool Program::refused(const char* logArgument) {
-    if (!settings_.multiFile && logIsStandardOutput(logArgument, console_)) {
-        console_.discard();
-        return true;
+    if (!settings_.multiFile) {
+        bool own = logIsStandardOutput(logArgument, console_);
+        for (const std::string& log : settings_.moreLogs)
+            own = logIsStandardOutput(log.c_str(), console_) || own;
+        if (own) {
+            console_.discard();
+            return true;
+        }
     }
     console_.release();
     guard_ = std::make_unique<OutputGuard>(settings_, console_);

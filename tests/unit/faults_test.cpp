@@ -567,6 +567,12 @@ TEST(OwnOutput, StandardOutputIsNeverReadAsALog) {
         EXPECT_EQ(slurp("a.log"), "one\ntwo\n");
         EXPECT_EQ(r.errors, "quorvex: log file a.log is also standard output: not read\n");
     }
+    // A list of logs is refused as each of them would be alone, with a line per such log.
+    r = runConfined({"a.log", "b.log", "/grep", "", "/sum"}, "b.log", "a");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(slurp("b.log"), "three\n");
+    EXPECT_EQ(r.errors, "quorvex: log file b.log is also standard output: not read\n");
     // The same through standard input.
     r = runConfined({"-", "/takes"}, "a.log", "a", "a.log");
     ASSERT_TRUE(r.finished);
@@ -581,11 +587,15 @@ TEST(OwnOutput, StandardOutputPipeIsNeverReadAsALog) {
     ASSERT_EQ(mkfifo("own.fifo", 0600), 0);
     const int keepOpen = open("own.fifo", O_RDWR); // lets the child open it at once
     ASSERT_GE(keepOpen, 0);
-    const ConfinedRun r = runConfined({"own.fifo", "/sum"}, "own.fifo", "w");
+    spit("a.log", kTakesLog);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"own.fifo", "/sum"}, {"a.log", "own.fifo", "/sum"}}) {
+        const ConfinedRun r = runConfined(args, "own.fifo", "w");
+        ASSERT_TRUE(r.finished) << "the run read its own output pipe";
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.errors, "quorvex: log file own.fifo is also standard output: not read\n");
+    }
     close(keepOpen);
-    ASSERT_TRUE(r.finished) << "the run read its own output pipe";
-    EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.errors, "quorvex: log file own.fifo is also standard output: not read\n");
 }
 
 // A log read from standard input is the same file as an output named

@@ -187,6 +187,11 @@ void FileRunner::runFilePattern(const char* pattern) {
         if (!isOwnOutput(path.c_str()))
             logs.push_back(path);
     } while (findNextFile(*search, path));
+    // Only the run's own files: no log matches, as a followed pattern says too.
+    if (logs.empty()) {
+        reportNoMatch(pattern, "");
+        return;
+    }
     runLogs(logs, pattern);
 }
 

@@ -83,6 +83,16 @@ std::vector<std::string> logList(const RunSettings& s, const char* first) {
     return logs;
 }
 
+// A run that ends before it was checked (a bad option value, no memory) must
+// not let the text held so far reach a log that standard output writes into:
+// argument 1, or any later one, as a list of logs names them.
+void dropHeldTextIfLogIsOutput(int argc, const char* const* argv, Console& console) {
+    const FileId output = standardOutputId(console);
+    for (int i = 1; i < argc; ++i)
+        if (logFileId(argv[i]) == output)
+            console.discard();
+}
+
 /// One run of the program: the settings and what stays open across files.
 class Program {
   public:
@@ -97,10 +107,7 @@ class Program {
             code = start(argc, argv);
         } catch (const ProgramExit& exit) {
             code = exit.code;
-            // Ended before the run was checked (a bad option value): what is
-            // held must not reach a log that standard output writes into.
-            if (argc > 1 && logFileId(argv[1]) == standardOutputId(console_))
-                console_.discard();
+            dropHeldTextIfLogIsOutput(argc, argv, console_);
             sideOutputs_.abandon();
             try {
                 closeOutputFile();
@@ -337,6 +344,7 @@ int runProgram(int argc, const char* const* argv, Console& console) {
         code = Program(console).run(argc, argv);
     } catch (const std::bad_alloc&) {
         // The run's objects are gone by now, and with them what they held.
+        dropHeldTextIfLogIsOutput(argc, argv, console);
         console.flush();
         console.diagnose("out of memory");
         return 1;

@@ -573,6 +573,11 @@ TEST(OwnOutput, StandardOutputIsNeverReadAsALog) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(slurp("b.log"), "three\n");
     EXPECT_EQ(r.errors, "quorvex: log file b.log is also standard output: not read\n");
+    // Nor does what was echoed before a bad value ended the run land there.
+    r = runConfined({"a.log", "b.log", "/s", "x", "/limit", "bogus"}, "b.log", "a");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(slurp("b.log"), "three\n");
     // The same through standard input.
     r = runConfined({"-", "/takes"}, "a.log", "a", "a.log");
     ASSERT_TRUE(r.finished);

@@ -1,7 +1,9 @@
 // Out of memory anywhere in a run: every allocation of a ROUTER TAKES run
 // with a chart and hourly statistics is made to fail in turn, and each time
-// the run must end with "quorvex: out of memory" and exit code 1, never abort.
-// The failing allocator is this test program's own operator new.
+// the run must end with "quorvex: out of memory" and exit code 1, never abort,
+// and leave no file open; the same for a run whose standard output is its own
+// log, which must not write into it. The failing allocator is this test
+// program's own operator new.
 #include "frontend/program.h"
 #include "report/report.h"
 

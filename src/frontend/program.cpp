@@ -83,6 +83,16 @@ std::vector<std::string> logList(const RunSettings& s, const char* first) {
     return logs;
 }
 
+// A run that ends before it was checked (a bad option value, no memory) must
+// not let the text held so far reach a log that standard output writes into:
+// argument 1, or any later one, as a list of logs names them.
+void dropHeldTextIfLogIsOutput(int argc, const char* const* argv, Console& console) {
+    const FileId output = standardOutputId(console);
+    for (int i = 1; i < argc; ++i)
+        if (logFileId(argv[i]) == output)
+            console.discard();
+}
+
 /// One run of the program: the settings and what stays open across files.
 class Program {
   public:
@@ -97,10 +107,7 @@ class Program {
             code = start(argc, argv);
         } catch (const ProgramExit& exit) {
             code = exit.code;
-            // Ended before the run was checked (a bad option value): what is
-            // held must not reach a log that standard output writes into.
-            if (argc > 1 && logFileId(argv[1]) == standardOutputId(console_))
-                console_.discard();
+            dropHeldTextIfLogIsOutput(argc, argv, console_);
             sideOutputs_.abandon();
             try {
                 closeOutputFile();
@@ -157,7 +164,7 @@ void Program::loadConfigFile() {
     std::string whyNot;
     bool notRegular = false;
     // A FIFO or device could hold the run before its first line for ever.
-    std::FILE* file = openRegularForRead(settings_.cfgPath, &whyNot, &notRegular);
+    const OpenFile file(openRegularForRead(settings_.cfgPath, &whyNot, &notRegular));
     if (!file) {
         if (notRegular)
             console_.diagnose("configuration file %s is not a regular file: skipped",
@@ -170,13 +177,12 @@ void Program::loadConfigFile() {
     console_.printf("processing config file\n");
     std::string readError;
     {
-        FileSource source(file);
+        FileSource source(file.get());
         LineReader configFile(source, kConfigReadMax, std::size_t{64} * 1024);
-        readConfigFile(configFile, settings_, console_);
+        readConfigFile(configFile, settings_, console_); // a bad FPS value throws
         if (configFile.readError())
             readError = configFile.readErrorText();
     }
-    std::fclose(file);
     // Settings from half a file could silently change what the run reports.
     if (!readError.empty())
         fatal(console_, readError, "Error reading %s\n", settings_.cfgPath);
@@ -244,11 +250,17 @@ void Program::noteSettings(const char* logArgument) {
     }
 }
 
-// A run that would read its own output stops before writing anything.
+// A run that would read its own output stops before writing anything; each
+// log of a list is checked as a single one is.
 bool Program::refused(const char* logArgument) {
-    if (!settings_.multiFile && logIsStandardOutput(logArgument, console_)) {
-        console_.discard();
-        return true;
+    if (!settings_.multiFile) {
+        bool own = logIsStandardOutput(logArgument, console_);
+        for (const std::string& log : settings_.moreLogs)
+            own = logIsStandardOutput(log.c_str(), console_) || own;
+        if (own) {
+            console_.discard();
+            return true;
+        }
     }
     console_.release();
     guard_ = std::make_unique<OutputGuard>(settings_, console_);
@@ -294,8 +306,11 @@ int Program::start(int argc, const char* const* argv) {
     noteSettings(argv[1]);
     if (refused(argv[1]))
         return 1;
+    // Every temporary file first: a chart folder that is missing must not
+    // cost the output file or the CSV of the run before.
+    sideOutputs_.openReplacedWhole();
     openOutputFile();
-    sideOutputs_.open();
+    sideOutputs_.openTruncated();
     guard_->outputsCreated();
     echoSettings();
     if (settings_.analyzeMode == AnalyzeMode::RouterTakes && settings_.limits.any())
@@ -329,6 +344,7 @@ int runProgram(int argc, const char* const* argv, Console& console) {
         code = Program(console).run(argc, argv);
     } catch (const std::bad_alloc&) {
         // The run's objects are gone by now, and with them what they held.
+        dropHeldTextIfLogIsOutput(argc, argv, console);
         console.flush();
         console.diagnose("out of memory");
         return 1;

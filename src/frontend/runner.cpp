@@ -96,13 +96,14 @@ FollowEnd FileRunner::processFile(const char* name, bool again) {
     lineCount_ = 0;
     sideOutputs_.beginLog();
     const bool standardInputLog = std::string_view(name) == "-";
+    opened_ = false;          // a refusal leaves this log out of the analysed ones
     guard_.refuseAsLog(name); // a followed path may have come to name an output
     std::string whyNot;
     bool notRegular = false;
-    opened_ = false;
-    std::FILE* file = standardInputLog ? standardInput()
-                      : again          ? reopenFollowed(name, whyNot, notRegular)
-                                       : openForRead(name, &whyNot);
+    // Closed also when a failed write or a lack of memory ends the scan.
+    OpenFile file(standardInputLog ? standardInput()
+                  : again          ? reopenFollowed(name, whyNot, notRegular)
+                                   : openForRead(name, &whyNot));
     if (!file && notRegular) {
         console_.diagnose("/follow ended: %s is no longer a regular file", name);
         return FollowEnd::EndOfFile;
@@ -113,12 +114,11 @@ FollowEnd FileRunner::processFile(const char* name, bool again) {
     report_.print("**** Processing File %s ****\n", name);
     std::string readError;
     FollowEnd end = FollowEnd::EndOfFile;
-    if (followed(name, file))
-        end = followFile(name, file, readError);
+    if (followed(name, file.get()))
+        end = followFile(name, file.get(), readError);
     else
-        readFile(name, file, readError);
-    if (!standardInputLog)
-        std::fclose(file);
+        readFile(name, file.get(), readError);
+    file.reset();
     // The report of what was read stands; the run must still not claim success.
     if (!readError.empty())
         fatal(console_, readError, "Error reading %s\n", name);
@@ -187,6 +187,11 @@ void FileRunner::runFilePattern(const char* pattern) {
         if (!isOwnOutput(path.c_str()))
             logs.push_back(path);
     } while (findNextFile(*search, path));
+    // Only the run's own files: no log matches, as a followed pattern says too.
+    if (logs.empty()) {
+        reportNoMatch(pattern, "");
+        return;
+    }
     runLogs(logs, pattern);
 }
 

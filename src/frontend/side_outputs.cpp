@@ -186,51 +186,65 @@ bool writtenIn(const SideOutputKind& kind, const RunSettings& settings) {
     return kind.everyMode || settings.analyzeMode == AnalyzeMode::RouterTakes;
 }
 
-void SideOutputs::open() {
+void SideOutputs::openReplacedWhole() {
+    open(true);
+}
+
+void SideOutputs::openTruncated() {
+    open(false);
+}
+
+void SideOutputs::open(bool replacedWhole) {
     for (const SideOutputKind& kind : kKinds) {
         const SideOutputPath& given = settings_.sideOutputs[kind.slot];
-        if (given.enabled && writtenIn(kind, settings_))
-            open_.push_back(kind.open(given.path, settings_, console_));
+        if (kind.replacedAtomically == replacedWhole && given.enabled && writtenIn(kind, settings_))
+            open_[kind.slot] = kind.open(given.path, settings_, console_);
     }
 }
 
 void SideOutputs::attach(GroupLog& groupLog) {
     for (const auto& output : open_)
-        output->attach(groupLog);
+        if (output)
+            output->attach(groupLog);
 }
 
 void SideOutputs::beginLog() {
     for (const auto& output : open_)
-        output->beginLog();
+        if (output)
+            output->beginLog();
 }
 
 void SideOutputs::progress(std::int64_t fileLines, std::int64_t found) {
     for (const auto& output : open_)
-        output->progress(fileLines, found);
+        if (output)
+            output->progress(fileLines, found);
 }
 
 void SideOutputs::endLog() {
     for (const auto& output : open_)
-        output->endLog();
+        if (output)
+            output->endLog();
 }
 
 void SideOutputs::flush() {
     for (const auto& output : open_)
-        output->flush();
+        if (output)
+            output->flush();
 }
 
 void SideOutputs::tick(std::chrono::system_clock::time_point now) {
     for (const auto& output : open_)
-        output->tick(now);
+        if (output)
+            output->tick(now);
 }
 
 void SideOutputs::finish() {
     // Each is dropped once finished, so that a failure leaves only the rest
     // to be abandoned.
-    while (!open_.empty()) {
-        std::unique_ptr<SideOutput> output = std::move(open_.front());
-        open_.erase(open_.begin());
-        output->finish(console_);
+    for (auto& slot : open_) {
+        const std::unique_ptr<SideOutput> output = std::move(slot);
+        if (output)
+            output->finish(console_);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "report/report.h"
 #include "transitions/group_log.h"
 
+#include <array>
 #include <chrono>
 #include <memory>
 #include <span>
@@ -101,9 +102,13 @@ class SideOutputs {
     SideOutputs(const RunSettings& settings, Console& console)
         : settings_(settings), console_(console) {}
 
-    /// Start-up, right after the output file (the guard has checked the
-    /// paths): creates every side output given.
-    void open();
+    /// Start-up, before the output file (the guard has checked the paths):
+    /// creates the temporary files of the outputs replaced whole, which
+    /// empty nothing, so that a folder that cannot take one stops the run
+    /// before any output is truncated.
+    void openReplacedWhole();
+    /// Right after the output file: creates the others, truncating them.
+    void openTruncated();
 
     /// Hands every timed group to the open side outputs.
     void attach(GroupLog& groupLog);
@@ -124,12 +129,19 @@ class SideOutputs {
     void finish();
 
     /// A fatal exit: what was written so far stays; nothing more is written.
-    void abandon() { open_.clear(); }
+    void abandon() {
+        for (auto& output : open_)
+            output.reset();
+    }
 
   private:
+    void open(bool replacedWhole);
+
     const RunSettings& settings_;
     Console& console_;
-    std::vector<std::unique_ptr<SideOutput>> open_;
+    // By slot: whatever the order of creation, they are handed the groups,
+    // written and finished in the registry's order.
+    std::array<std::unique_ptr<SideOutput>, kSideOutputSlots> open_;
 };
 
 } // namespace qv

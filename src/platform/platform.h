@@ -26,6 +26,16 @@ std::FILE* openSharedForRead(const char* path);
 /// the reason in `whyNot` when it is given.
 std::FILE* openForRead(const char* path, std::string* whyNot = nullptr);
 
+/// Closes an open file when it goes, also when an exception ends the run
+/// early; standard input is the process's and stays open.
+struct CloseFile {
+    void operator()(std::FILE* file) const {
+        if (file != stdin)
+            std::fclose(file);
+    }
+};
+using OpenFile = std::unique_ptr<std::FILE, CloseFile>;
+
 /// openForRead for a file that must be a regular one (the configuration file,
 /// a followed log opened again): a FIFO, socket or device is refused without
 /// waiting on it (a FIFO without a writer would block the open), with

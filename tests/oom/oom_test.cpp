@@ -1,7 +1,9 @@
 // Out of memory anywhere in a run: every allocation of a ROUTER TAKES run
 // with a chart and hourly statistics is made to fail in turn, and each time
-// the run must end with "quorvex: out of memory" and exit code 1, never abort.
-// The failing allocator is this test program's own operator new.
+// the run must end with "quorvex: out of memory" and exit code 1, never abort,
+// and leave no file open; the same for a run whose standard output is its own
+// log, which must not write into it. The failing allocator is this test
+// program's own operator new.
 #include "frontend/program.h"
 #include "report/report.h"
 
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <new>
 #include <random>
 #include <string>
@@ -54,31 +57,63 @@ std::string contents(std::FILE* file) {
 struct Outcome {
     int code;
     std::string errors;
-    long allocations; // made by the run
+    long allocations;  // made by the run
+    long leftOpen = 0; // descriptors it opened and did not close
+    std::string log;   // the log afterwards, when standard output was the log
 };
 
+// A ROUTER TAKES run with a chart and hourly statistics; or one whose
+// standard output is its own log (refused, but only once the log is checked).
+enum class Run { Charted, IntoItsLog };
+
+// Open descriptors of this process; -1 where the system does not list them.
+long openDescriptors() {
+    std::error_code ec;
+    fs::directory_iterator fds("/proc/self/fd", ec);
+    if (ec)
+        return -1;
+    return static_cast<long>(std::distance(fds, fs::directory_iterator()));
+}
+
 // One run in `dir` whose allocation number `failAt` (from 0) fails.
-Outcome runFailingAt(const fs::path& dir, long failAt) {
+Outcome runFailingAt(const fs::path& dir, long failAt, Run kind = Run::Charted) {
     // Every run starts in an empty folder: an earlier run's chart or hourly
     // file would change what this one allocates.
     fs::remove_all(dir);
     fs::create_directories(dir);
     const fs::path old = fs::current_path();
     fs::current_path(dir);
-    std::FILE* out = std::tmpfile();
+    // A configuration file: its line reader allocates while the file is open.
+    if (std::FILE* config = std::fopen("qv.cfg", "wb")) {
+        std::fputs("SEARCHNAME,WQVX\n", config);
+        std::fclose(config);
+    }
+    const bool intoItsLog = kind == Run::IntoItsLog;
+    if (intoItsLog)
+        fs::copy_file(QV_SAMPLE_LOG, "a.log");
+    std::FILE* out = intoItsLog ? std::fopen("a.log", "ab") : std::tmpfile();
     std::FILE* err = std::tmpfile();
     const std::string log = QV_SAMPLE_LOG;
-    const char* argv[] = {"quorvex", log.c_str(), "/plot", "c.svg", "/hours", "h.csv", "/sum"};
+    const char* charted[] = {"quorvex", log.c_str(), "/plot", "c.svg", "/hours", "h.csv", "/sum"};
+    // Each option echoes a line, held back until the log is checked.
+    const char* ownLog[] = {"quorvex", "a.log", "/cfg", "qv.cfg", "/s", "WQVX", "/sum"};
     int code = 0;
+    long made = 0;
+    const long openBefore = openDescriptors();
     {
         qv::Console console(out, err);
         allocations = 0;
         allocationsToFailure = failAt;
-        code = qv::runProgram(7, argv, console);
+        code = qv::runProgram(7, intoItsLog ? ownLog : charted, console);
         allocationsToFailure = -1;
+        made = allocations; // before the test's own allocations below
     }
-    Outcome outcome{code, contents(err), allocations};
+    Outcome outcome{code, contents(err), made, openDescriptors() - openBefore, {}};
     std::fclose(out);
+    if (std::FILE* written = intoItsLog ? std::fopen("a.log", "rb") : nullptr) {
+        outcome.log = contents(written);
+        std::fclose(written);
+    }
     std::fclose(err);
     fs::current_path(old);
     return outcome;
@@ -90,6 +125,7 @@ TEST(OutOfMemory, EveryAllocationThatFailsEndsTheRunWithALine) {
     fs::create_directories(dir);
     const Outcome clean = runFailingAt(dir, -1);
     ASSERT_EQ(clean.code, 0) << clean.errors;
+    ASSERT_EQ(clean.leftOpen, 0);
     const long total = clean.allocations;
     ASSERT_GT(total, 10);
     // Every allocation of the first hundred (start-up), then a spread over the rest.
@@ -99,6 +135,33 @@ TEST(OutOfMemory, EveryAllocationThatFailsEndsTheRunWithALine) {
         ASSERT_EQ(o.code, 1) << "allocation " << failAt << " of " << total;
         ASSERT_TRUE(o.errors.ends_with("quorvex: out of memory\n"))
             << "allocation " << failAt << ": " << o.errors;
+        // The log and the configuration file are closed on the way out too.
+        ASSERT_EQ(o.leftOpen, 0) << "allocation " << failAt << " of " << total;
+    }
+    fs::remove_all(dir);
+}
+
+// What the run echoed before it knew that standard output is its log must
+// not land in the log, whichever allocation fails.
+TEST(OutOfMemory, HeldTextNeverLandsInTheLog) {
+    std::random_device seed;
+    const fs::path dir = fs::temp_directory_path() / ("qv-oom-" + std::to_string(seed()));
+    const Outcome clean = runFailingAt(dir, -1, Run::IntoItsLog);
+    ASSERT_EQ(clean.code, 1);
+    ASSERT_EQ(clean.errors, "quorvex: log file a.log is also standard output: not read\n");
+    std::FILE* sample = std::fopen(QV_SAMPLE_LOG, "rb");
+    ASSERT_NE(sample, nullptr);
+    const std::string log = contents(sample);
+    std::fclose(sample);
+    ASSERT_TRUE(clean.log == log);
+    for (long failAt = 0; failAt < clean.allocations; ++failAt) {
+        const Outcome o = runFailingAt(dir, failAt, Run::IntoItsLog);
+        ASSERT_EQ(o.code, 1) << "allocation " << failAt;
+        ASSERT_TRUE(o.errors.ends_with("quorvex: out of memory\n"))
+            << "allocation " << failAt << ": " << o.errors;
+        ASSERT_TRUE(o.log == log) << "allocation " << failAt << " of " << clean.allocations
+                                  << " changed the log: "
+                                  << o.log.substr(std::min(o.log.size(), log.size()));
     }
     fs::remove_all(dir);
 }

@@ -46,6 +46,17 @@ void spit(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// Everything written to `file` so far.
+std::string writtenTo(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, n);
+    return text;
+}
+
 /// A private working directory for one test; the old one comes back after.
 class ScratchDir {
   public:
@@ -355,6 +366,57 @@ TEST(ReadFaults, LogThatVanishesMidRun) {
     EXPECT_FALSE(fs::exists("a.log"));
 }
 
+// A match that comes to name the output file while an earlier one is read
+// is refused at its turn; it and the matches after it go untold otherwise.
+TEST(ReadFaults, MatchRefusedAtItsTurnCountsAsNotAnalysed) {
+    ScratchDir dir;
+    for (const char* name : {"a.log", "b.log", "c.log"})
+        spit(name, kTakesLog);
+    std::FILE* errors = std::tmpfile();
+    ASSERT_NE(errors, nullptr);
+    int code = 0;
+    {
+        ConsoleTap tap([](const std::string& console) {
+            if (console.ends_with("**** Processing File a.log ****\n")) {
+                fs::remove("b.log");
+                ASSERT_EQ(symlink("out.txt", "b.log"), 0);
+            }
+        });
+        code = runQuorvex({"*.log", "/multi", "/takes", "/o"}, tap.stream(), errors);
+        EXPECT_TRUE(tap.text().ends_with(kTakesReport + std::string("Output file out.txt is the "
+                                                                    "log file\n")));
+    }
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(writtenTo(errors), "quorvex: Output file out.txt is the log file\n"
+                                 "quorvex: 2 matches of '*.log' not analysed\n");
+    std::fclose(errors);
+}
+
+std::size_t openDescriptors() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// The program runs in-process under the fuzz targets and the memory test: a
+// run that ends early must still close the log and the configuration file.
+TEST(ReadFaults, RunThatEndsEarlyClosesItsFiles) {
+    ScratchDir dir;
+    spit("a.log", "WQVX one\n");
+    const std::size_t before = openDescriptors();
+    spit("qv.cfg", "FPS,24\n"); // not a rate: ends the run while the file is read
+    RunResult r = run({"a.log", "/takes"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(openDescriptors(), before) << "the configuration file";
+    fs::remove("qv.cfg");
+    // The output file cannot take the first flush before the wait for more.
+    r = run({"a.log", "/follow", "/grep", "WQVX", "/on", "/dev/full"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.console.find("      1 WQVX one\n"), std::string::npos);
+    EXPECT_EQ(openDescriptors(), before) << "the log";
+}
+
 // Root reads any file, so as root the run is made by a child without privileges.
 RunResult runUnprivileged(const std::vector<std::string>& args) {
     if (geteuid() != 0)
@@ -505,6 +567,17 @@ TEST(OwnOutput, StandardOutputIsNeverReadAsALog) {
         EXPECT_EQ(slurp("a.log"), "one\ntwo\n");
         EXPECT_EQ(r.errors, "quorvex: log file a.log is also standard output: not read\n");
     }
+    // A list of logs is refused as each of them would be alone, with a line per such log.
+    r = runConfined({"a.log", "b.log", "/grep", "", "/sum"}, "b.log", "a");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(slurp("b.log"), "three\n");
+    EXPECT_EQ(r.errors, "quorvex: log file b.log is also standard output: not read\n");
+    // Nor does what was echoed before a bad value ended the run land there.
+    r = runConfined({"a.log", "b.log", "/s", "x", "/limit", "bogus"}, "b.log", "a");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(slurp("b.log"), "three\n");
     // The same through standard input.
     r = runConfined({"-", "/takes"}, "a.log", "a", "a.log");
     ASSERT_TRUE(r.finished);
@@ -519,11 +592,15 @@ TEST(OwnOutput, StandardOutputPipeIsNeverReadAsALog) {
     ASSERT_EQ(mkfifo("own.fifo", 0600), 0);
     const int keepOpen = open("own.fifo", O_RDWR); // lets the child open it at once
     ASSERT_GE(keepOpen, 0);
-    const ConfinedRun r = runConfined({"own.fifo", "/sum"}, "own.fifo", "w");
+    spit("a.log", kTakesLog);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"own.fifo", "/sum"}, {"a.log", "own.fifo", "/sum"}}) {
+        const ConfinedRun r = runConfined(args, "own.fifo", "w");
+        ASSERT_TRUE(r.finished) << "the run read its own output pipe";
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.errors, "quorvex: log file own.fifo is also standard output: not read\n");
+    }
     close(keepOpen);
-    ASSERT_TRUE(r.finished) << "the run read its own output pipe";
-    EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.errors, "quorvex: log file own.fifo is also standard output: not read\n");
 }
 
 // A log read from standard input is the same file as an output named

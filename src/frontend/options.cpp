@@ -28,15 +28,11 @@ void setMultiFile(RunSettings& settings, Console& console, bool on) {
 }
 
 // A limit the run cannot check must stop it before any file is created: a
-// scheduled job would otherwise read a silent success (also when the value
-// was lost, as an unset variable in a script loses it).
+// scheduled job would otherwise read a silent success.
 void applyLimit(RunSettings& settings, Console& console, const char* value) {
-    if (!value)
-        console.diagnose("missing limit: /limit needs <delay>:<n>");
-    else if (parseDelayLimit(value, settings.limits))
+    if (!value || parseDelayLimit(value, settings.limits))
         return;
-    else
-        console.diagnose("bad limit '%s'", value);
+    console.diagnose("bad limit '%s'", value);
     throw ProgramExit{1};
 }
 
@@ -141,14 +137,8 @@ const Option* findOption(const char* arg) {
     return nullptr;
 }
 
-// Words the option pass passes over on purpose: the pre-pass and argument 1
-// act on them.
-bool knownElsewhere(std::string_view arg) {
-    return arg == "/cfg" || arg == "/gencfg" || arg == "/h" || arg == "/v";
-}
-
 bool isOption(const char* arg) {
-    return findOption(arg) || findSideOutput(arg) || knownElsewhere(arg);
+    return findOption(arg) || findSideOutput(arg);
 }
 
 // A side output's option names its file; without a value it is not given.
@@ -160,6 +150,12 @@ void applySideOutput(const SideOutputKind& kind, const char* value, RunSettings&
     given.enabled = true;
     given.path = value;
     console.printf(kind.confirm, given.path.c_str());
+}
+
+// Words the option pass passes over on purpose: the pre-pass and argument 1
+// act on them.
+bool knownElsewhere(std::string_view arg) {
+    return arg == "/cfg" || arg == "/gencfg" || arg == "/h" || arg == "/v";
 }
 
 // A mistyped option: "/" or "-" and a word without a path's "/", "\" or ".".
@@ -200,17 +196,7 @@ void optionPass(int argc, const char* const* argv, RunSettings& settings, Consol
             continue;
         }
         if (const SideOutputKind* kind = findSideOutput(argv[i])) {
-            // An option word is a forgotten file name: a file "/plot" would be
-            // written at the root, and the option after it lost.
-            const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-            if (value && isOption(value)) {
-                console.diagnose("%s ignored: '%s' is an option, not its file name", kind->option,
-                                 value);
-                value = nullptr;
-            } else if (value) {
-                ++i;
-            }
-            applySideOutput(*kind, value, settings, console);
+            applySideOutput(*kind, i + 1 < argc ? argv[++i] : nullptr, settings, console);
             continue;
         }
         const std::string_view arg(argv[i]);

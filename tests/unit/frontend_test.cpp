@@ -1,5 +1,4 @@
 #include "frontend/config_file.h"
-#include "frontend/options.h"
 #include "frontend/settings.h"
 #include "platform/platform.h"
 #include "report/report.h"
@@ -9,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <iterator>
 #include <string>
 
 namespace qv {
@@ -93,35 +91,6 @@ TEST(Settings, DefaultsAndModeNames) {
     char field[50];
     copyField(field, std::string(80, 'p'));
     EXPECT_EQ(std::string(field).size(), 49u);
-}
-
-// A side output whose file name was forgotten: the option after it is
-// applied, not taken for a file at the root of the disk.
-TEST(OptionPass, SideOutputNeverTakesAnOptionForItsFile) {
-    test::TempInput out(""), errors("");
-    Console console(out.get(), errors.get());
-    RunSettings settings;
-    resetRunSettings(settings);
-    const char* argv[] = {"quorvex",  "a.log", "/csv",  "/plot", "c.svg",  "/hours", "/sum",
-                          "/metrics", "/cfg",  "x.cfg", "/on",   "/o.txt", "/hours", "/data/h.csv"};
-    optionPass(static_cast<int>(std::size(argv)), argv, settings, console);
-    EXPECT_FALSE(settings.sideOutputs[kCsvSlot].enabled);
-    EXPECT_TRUE(settings.sideOutputs[kChartSlot].enabled);
-    EXPECT_EQ(settings.sideOutputs[kChartSlot].path, "c.svg");
-    EXPECT_EQ(settings.summaryMode, 1);
-    EXPECT_FALSE(settings.sideOutputs[kMetricsSlot].enabled);
-    // Other values, and a path that only begins like an option, are taken.
-    EXPECT_STREQ(settings.outfilename, "/o.txt");
-    EXPECT_TRUE(settings.sideOutputs[kHoursSlot].enabled);
-    EXPECT_EQ(settings.sideOutputs[kHoursSlot].path, "/data/h.csv");
-    EXPECT_TRUE(settings.moreLogs.empty());
-    EXPECT_EQ(test::contents(out.get()),
-              "Writing chart to [c.svg]\nOverriding summary mode to [ON]\n"
-              "Overriding output name to [/o.txt]\nWriting hourly statistics to [/data/h.csv]\n");
-    EXPECT_EQ(test::contents(errors.get()),
-              "quorvex: /csv ignored: '/plot' is an option, not its file name\n"
-              "quorvex: /hours ignored: '/sum' is an option, not its file name\n"
-              "quorvex: /metrics ignored: '/cfg' is an option, not its file name\n");
 }
 
 TEST(Wildcard, MatchesStarAndQuestionMarkOnly) {

@@ -9,6 +9,7 @@
 #include "report/report.h"
 #include "search/line_reader.h"
 #include "sources/byte_source.h"
+#include "test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -44,17 +45,6 @@ std::string slurp(const std::string& path) {
 
 void spit(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// Everything written to `file` so far.
-std::string writtenTo(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, n);
-    return text;
 }
 
 /// A private working directory for one test; the old one comes back after.
@@ -387,7 +377,7 @@ TEST(ReadFaults, MatchRefusedAtItsTurnCountsAsNotAnalysed) {
                                                                     "log file\n")));
     }
     EXPECT_EQ(code, 1);
-    EXPECT_EQ(writtenTo(errors), "quorvex: Output file out.txt is the log file\n"
+    EXPECT_EQ(test::contents(errors), "quorvex: Output file out.txt is the log file\n"
                                  "quorvex: 2 matches of '*.log' not analysed\n");
     std::fclose(errors);
 }

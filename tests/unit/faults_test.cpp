@@ -378,7 +378,7 @@ TEST(ReadFaults, MatchRefusedAtItsTurnCountsAsNotAnalysed) {
     }
     EXPECT_EQ(code, 1);
     EXPECT_EQ(test::contents(errors), "quorvex: Output file out.txt is the log file\n"
-                                 "quorvex: 2 matches of '*.log' not analysed\n");
+                                      "quorvex: 2 matches of '*.log' not analysed\n");
     std::fclose(errors);
 }
 

@@ -175,24 +175,29 @@ void FileRunner::runFilePattern(const char* pattern) {
         followNewestMatch(pattern);
         return;
     }
-    std::string path;
     std::string whyNot;
-    std::unique_ptr<FileSearch> search = findFirstFile(pattern, path, &whyNot);
-    if (!search) {
+    const std::vector<std::string> logs = listMatches(pattern, &whyNot);
+    // Only the run's own files is no log either, as a followed pattern says too.
+    if (logs.empty()) {
         reportNoMatch(pattern, whyNot);
         return;
     }
+    runLogs(logs, pattern);
+}
+
+// The matches of `pattern` in the platform's order, the run's own outputs
+// left out; `whyNot` says why the search could not be made.
+std::vector<std::string> FileRunner::listMatches(const char* pattern, std::string* whyNot) const {
     std::vector<std::string> logs;
+    std::string path;
+    std::unique_ptr<FileSearch> search = findFirstFile(pattern, path, whyNot);
+    if (!search)
+        return logs;
     do {
         if (!isOwnOutput(path.c_str()))
             logs.push_back(path);
     } while (findNextFile(*search, path));
-    // Only the run's own files: no log matches, as a followed pattern says too.
-    if (logs.empty()) {
-        reportNoMatch(pattern, "");
-        return;
-    }
-    runLogs(logs, pattern);
+    return logs;
 }
 
 void FileRunner::runFileList(const std::vector<std::string>& given) {

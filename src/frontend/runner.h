@@ -64,6 +64,7 @@ class FileRunner final : private FollowHooks {
     std::FILE* reopenFollowed(const char* name, std::string& whyNot, bool& notRegular);
     FollowEnd followFile(const char* name, std::FILE* file, std::string& readError);
     void followNewestMatch(const char* pattern);
+    std::vector<std::string> listMatches(const char* pattern, std::string* whyNot) const;
     std::string newestMatch(const char* pattern, std::vector<std::string>& matches,
                             std::string* whyNot = nullptr) const;
     void beforeWait() override;

@@ -106,19 +106,13 @@ MatchAge ageOf(const std::string& path) {
 // `matches` gets every match.
 std::string FileRunner::newestMatch(const char* pattern, std::vector<std::string>& matches,
                                     std::string* whyNot) const {
-    std::string path;
-    std::unique_ptr<FileSearch> search = findFirstFile(pattern, path, whyNot);
-    if (!search)
-        return {};
+    matches = listMatches(pattern, whyNot);
     MatchAge newest;
-    do {
-        if (isOwnOutput(path.c_str()))
-            continue;
-        matches.push_back(path);
-        const MatchAge age = ageOf(path);
-        if (matches.size() == 1 || newest < age)
+    for (std::size_t i = 0; i < matches.size(); ++i) {
+        const MatchAge age = ageOf(matches[i]);
+        if (i == 0 || newest < age)
             newest = age;
-    } while (findNextFile(*search, path));
+    }
     return newest.path;
 }
 

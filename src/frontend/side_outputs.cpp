@@ -73,11 +73,18 @@ class ChartOutput final : public SideOutput {
     std::optional<std::chrono::system_clock::time_point> shown_;
 };
 
-std::unique_ptr<SideOutput> openChart(const std::string& path, const RunSettings& settings,
-                                      Console& console) {
+// The temporary a side output replaced whole is written to; a run that
+// cannot create it ends here.
+std::unique_ptr<ReplacingFile> openReplacing(const std::string& path, Console& console) {
     auto file = std::make_unique<ReplacingFile>(path);
     if (!file->isOpen())
         fatal(console, file->errorText(), "Error opening %s\n", path.c_str());
+    return file;
+}
+
+std::unique_ptr<SideOutput> openChart(const std::string& path, const RunSettings& settings,
+                                      Console& console) {
+    auto file = openReplacing(path, console);
     ChartOptions chart;
     for (int d = 0; d < kDelayCount; ++d)
         if (settings.limits.fields[d] != DelayLimits::kNoLimit)
@@ -139,10 +146,7 @@ class MetricsOutput final : public SideOutput {
 
 std::unique_ptr<SideOutput> openMetrics(const std::string& path, const RunSettings& settings,
                                         Console& console) {
-    auto file = std::make_unique<ReplacingFile>(path);
-    if (!file->isOpen())
-        fatal(console, file->errorText(), "Error opening %s\n", path.c_str());
-    return std::make_unique<MetricsOutput>(settings, std::move(file), console);
+    return std::make_unique<MetricsOutput>(settings, openReplacing(path, console), console);
 }
 
 // One entry per side output. A new one: a slot in settings.h, an entry here,

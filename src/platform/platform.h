@@ -43,9 +43,10 @@ using OpenFile = std::unique_ptr<std::FILE, CloseFile>;
 std::FILE* openRegularForRead(const char* path, std::string* whyNot, bool* notRegular);
 
 /// Opens (creates or truncates) a file for writing in binary mode; newline
-/// conversion is done by TextFileWriter. The file is locked (advisory:
+/// conversion is done by TextFileWriter. A regular file is locked (advisory:
 /// flock, LockFileEx) before it is truncated, so that a second run writing
-/// the same file fails here and destroys nothing. Returns nullptr on failure,
+/// the same file fails here and destroys nothing; on POSIX a device or FIFO
+/// is shared, not locked. Returns nullptr on failure,
 /// with the reason in `whyNot` when it is given.
 std::FILE* openForWrite(const char* path, std::string* whyNot = nullptr);
 

@@ -157,6 +157,27 @@ TEST(DirectoryPart, BackslashSeparatesOnlyWhereAsked) {
     EXPECT_EQ(directoryPartLength("C:*.log", false), 0u);
 }
 
+// A regular output is one run's own; a device is shared: two runs that both
+// write to /dev/null must not refuse each other.
+TEST_F(SearchDir, OnlyRegularOutputsAreHeldAgainstOtherRuns) {
+    const std::string path = (dir_ / "out.txt").string();
+    std::FILE* first = openForWrite(path.c_str());
+    ASSERT_NE(first, nullptr);
+    std::string whyNot;
+    EXPECT_EQ(openForWrite(path.c_str(), &whyNot), nullptr);
+    EXPECT_FALSE(whyNot.empty());
+    std::fclose(first);
+#ifndef _WIN32
+    std::FILE* device = openForWrite("/dev/null");
+    ASSERT_NE(device, nullptr);
+    std::FILE* again = openForWrite("/dev/null", &whyNot);
+    EXPECT_NE(again, nullptr) << whyNot;
+    if (again)
+        std::fclose(again);
+    std::fclose(device);
+#endif
+}
+
 // The threads a run starts follow the cores it may use, not the machine's:
 // under `taskset -c 0` a second thread would only spin on the same core.
 TEST(UsableCores, FollowTheAffinityOfTheProcess) {

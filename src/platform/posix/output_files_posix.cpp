@@ -19,15 +19,19 @@ std::FILE* openForWrite(const char* path, std::string* whyNot) {
             *whyNot = lastErrorText();
         return nullptr;
     }
-    // Only a holder counts; a file system without locks is written as before.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    // Only a regular file is one run's own: a device (/dev/null, /dev/full)
+    // or a FIFO is shared by nature, and a lock there would refuse a second
+    // run that writes to it. Only a holder counts; a file system without
+    // locks is written as before.
+    struct stat st {};
+    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (regular && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         close(fd);
         if (whyNot)
             *whyNot = kLockedText;
         return nullptr;
     }
-    struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) != 0) {
+    if (regular && ftruncate(fd, 0) != 0) {
         if (whyNot)
             *whyNot = lastErrorText();
         close(fd);

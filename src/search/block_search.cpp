@@ -252,7 +252,7 @@ bool ReadFilter::next(std::string_view& line, const NeedleSet& needles) {
         const std::string_view data = reader_.pending();
         const char* const end = data.data() + data.size();
         const bool last = reader_.atEnd();
-        const char* const stop = last ? end : searchStop(data, needles.maxLength());
+        const char* const stop = last ? end : stopFor(data, needles.maxLength());
         const char* at = data.data() + searched;
         while (at < stop) {
             const kernels::Found found =
@@ -322,6 +322,17 @@ std::int64_t ReadFilter::countRest(const NeedleSet& needles) {
         }
         reader_.fill();
     }
+}
+
+// As searchStop, from what it gave for this buffer before: skipping reads
+// only moves the start, and the stop never lies before it.
+const char* ReadFilter::stopFor(std::string_view data, std::size_t maxLength) {
+    if (stopGeneration_ != reader_.bufferGeneration() || stopLength_ != maxLength) {
+        stop_ = searchStop(data, maxLength);
+        stopGeneration_ = reader_.bufferGeneration();
+        stopLength_ = maxLength;
+    }
+    return std::max(stop_, data.data());
 }
 
 bool ReadFilter::nextTested(std::string_view& line, const NeedleSet& needles) {

@@ -75,10 +75,16 @@ class ReadFilter {
     bool handOut(std::string_view& line);
     bool moveToReadOf(const kernels::Found& found, const NeedleSet& needles, const char* end);
     void passOver(const kernels::LineCount& lines, const char* searchedEnd, bool final);
+    const char* stopFor(std::string_view data, std::size_t maxLength);
 
     LineReader& reader_;
     std::int64_t& lineCount_;
     const kernels::Kernels* kernels_; // nullptr: every read is tested by itself
+    // Where the search of the buffered bytes stops, worked out once per
+    // buffer rather than once per read handed out.
+    std::uint64_t stopGeneration_ = UINT64_MAX;
+    std::size_t stopLength_ = 0;
+    const char* stop_ = nullptr;
 };
 
 } // namespace qv

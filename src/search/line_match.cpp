@@ -22,6 +22,18 @@ int digitValue(char c) {
 
 } // namespace
 
+PairFound containsPair(std::string_view line, const TextPair& pair) {
+    PairFound found;
+    for (std::size_t at = line.find(pair.start);
+         at != std::string_view::npos && !(found.first && found.second);
+         at = line.find(pair.start, at + 1)) {
+        const std::string_view rest = line.substr(at + pair.start.size());
+        found.first = found.first || rest.starts_with(pair.first);
+        found.second = found.second || rest.starts_with(pair.second);
+    }
+    return found;
+}
+
 std::int32_t parseLong32(std::string_view text, int base) {
     std::size_t i = 0;
     while (i < text.size() && isCSpace(text[i]))

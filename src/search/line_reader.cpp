@@ -83,6 +83,7 @@ void LineReader::checkCtrlZ(std::size_t upTo) {
 }
 
 void LineReader::cutAt(const char* at) {
+    ++generation_;
     end_ = static_cast<std::size_t>(at - buffer_.get());
     checked_ = end_;
     atEnd_ = true; // Ctrl-Z ends the file
@@ -97,6 +98,7 @@ void LineReader::moveToFront() {
 }
 
 bool LineReader::fill() {
+    ++generation_;
     if (ahead_)
         return fillAhead();
     moveToFront();

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -74,6 +75,10 @@ class LineReader {
     bool fill();
     /// No more bytes will come from the file: `pending()` is all that is left.
     bool atEnd() const { return atEnd_; }
+    /// Changes whenever the buffered bytes may have moved or changed (a
+    /// fill, a cut); `skip` and `next` leave it. What a caller worked out
+    /// from the buffer holds while it stays.
+    std::uint64_t bufferGeneration() const { return generation_; }
 
   private:
     void checkCtrlZ(std::size_t upTo);
@@ -92,6 +97,7 @@ class LineReader {
     // search, which reads every byte anyway, spares a pass of its own.
     std::size_t checked_ = 0;
     std::size_t ctrlZAhead_ = kCtrlZLookAhead;
+    std::uint64_t generation_ = 0;
     bool atEnd_ = false;
     bool readError_ = false;
     // Reading ahead: chunks land `aheadRoom_` bytes into the other buffer,

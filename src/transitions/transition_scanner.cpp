@@ -27,6 +27,14 @@ constexpr std::string_view kMixRevBus = "DOMIX:swrtr goto rev-bus";
 constexpr std::string_view kAnyFade = "DOFADE";
 constexpr std::string_view kRefresh = "REFRESH";
 
+// Markers that share their start, found in one search of it.
+constexpr TextPair kFadeEnds{"DOFADE:", kFadeStart.substr(7), kFadeDone.substr(7)};
+constexpr TextPair kFadeRevs{"goto REV-", kFadeRevBus.substr(9), kFadeRevBlk.substr(9)};
+constexpr TextPair kMixEnds{"DOMIX:swrtr ", kMixDone.substr(12), kMixRevBus.substr(12)};
+static_assert(kFadeEnds.first == "START" && kFadeEnds.second == "DONE");
+static_assert(kFadeRevs.first == "BUS" && kFadeRevs.second == "BLK");
+static_assert(kMixEnds.first == "trans done" && kMixEnds.second == "goto rev-bus");
+
 constexpr std::uint32_t kFadeMask = 0x7F & ~lineKindBit(START); // 0x7E
 constexpr std::uint32_t kMixMask = 0x5E & ~lineKindBit(XFER);   // 0x5C
 
@@ -72,17 +80,19 @@ class LineTests {
     LineRole sortFadeLine(std::string_view line) const {
         if (!hasName(line))
             return isSniffLine(line) ? LineRole{GroupLine::Sniff} : sortRouterLine(line);
-        if (contains(line, kFadeStart))
+        const PairFound ends = containsPair(line, kFadeEnds);
+        if (ends.first)
             return {GroupLine::StartError};
         if (contains(line, kXferXition))
             return {GroupLine::Kind, XFER};
         if (isSniffLine(line))
             return {GroupLine::Sniff};
-        if (contains(line, kFadeDone))
+        if (ends.second)
             return {GroupLine::Kind, DONE};
-        if (contains(line, kFadeRevBus))
+        const PairFound revs = containsPair(line, kFadeRevs);
+        if (revs.first)
             return {GroupLine::Kind, REV_BUS};
-        if (contains(line, kFadeRevBlk))
+        if (revs.second)
             return {GroupLine::Kind, REV_BLK};
         if (contains(line, kDebugRouter))
             return {GroupLine::Kind, DEBUG_RTR};
@@ -99,9 +109,10 @@ class LineTests {
             return {GroupLine::Sniff};
         if (contains(line, kXferXition))
             return {GroupLine::MixXferError};
-        if (contains(line, kMixDone))
+        const PairFound ends = containsPair(line, kMixEnds);
+        if (ends.first)
             return {GroupLine::Kind, DONE};
-        if (contains(line, kMixRevBus))
+        if (ends.second)
             return {GroupLine::Kind, REV_BUS};
         if (contains(line, kDebugRouter))
             return {GroupLine::Kind, DEBUG_RTR};

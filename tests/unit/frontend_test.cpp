@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <cstdio>
 #include <string>
 
@@ -116,6 +118,27 @@ TEST(Wildcard, MatchesStarAndQuestionMarkOnly) {
     EXPECT_EQ(directoryPartLength("*.log", false), 0u);
     EXPECT_EQ(directoryPartLength("logs\\*.log", false), 0u);
     EXPECT_EQ(directoryPartLength("c:\\logs/x\\*.log", true), 10u);
+}
+
+// A pair's search must say what two substring searches say, also where the
+// common start repeats, overlaps itself or ends the line.
+TEST(ContainsPair, SaysWhatASearchForEachTextSays) {
+    const TextPair pairs[] = {{"DOFADE:", "START", "DONE"}, {"aa", "a", "ab"}, {"x", "", "x"}};
+    const std::string pieces[] = {"DOFADE:", "START", "DONE", "DOFADE:STA", "a",
+                                  "aa",      "b",     "x",    " ",          "DOFADE:DOFADE:DONE"};
+    std::mt19937 rng(5);
+    for (int round = 0; round < 3000; ++round) {
+        std::string line;
+        for (int k = static_cast<int>(rng() % 6); k > 0; --k)
+            line += pieces[rng() % std::size(pieces)];
+        for (const TextPair& pair : pairs) {
+            const PairFound found = containsPair(line, pair);
+            const std::string first = std::string(pair.start) + std::string(pair.first);
+            const std::string second = std::string(pair.start) + std::string(pair.second);
+            ASSERT_EQ(found.first, contains(line, first)) << line << " / " << first;
+            ASSERT_EQ(found.second, contains(line, second)) << line << " / " << second;
+        }
+    }
 }
 
 TEST(ParseLong32, BehavesLikeStrtolWithA32BitRange) {

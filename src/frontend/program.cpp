@@ -88,9 +88,12 @@ std::vector<std::string> logList(const RunSettings& s, const char* first) {
 // argument 1, or any later one, as a list of logs names them.
 void dropHeldTextIfLogIsOutput(int argc, const char* const* argv, Console& console) {
     const FileId output = standardOutputId(console);
-    for (int i = 1; i < argc; ++i)
-        if (logFileId(argv[i]) == output)
+    for (int i = 1; i < argc; ++i) {
+        if (logFileId(argv[i]) == output) {
             console.discard();
+            return;
+        }
+    }
 }
 
 /// One run of the program: the settings and what stays open across files.

@@ -11,14 +11,30 @@ namespace qv {
 // Room for the longest pending tail the block search leaves behind.
 LineReader::LineReader(ByteSource& source, std::size_t maxRead, std::size_t bufferSize)
     : source_(source), maxRead_(maxRead), capacity_(std::max(bufferSize, 4 * (maxRead + 1))),
-      buffer_(new char[capacity_]), aheadRoom_((2 * (maxRead + 1) + 63) / 64 * 64) {}
+      aheadRoom_((2 * (maxRead + 1) + 63) / 64 * 64) {
+    if (!takeFeed(source.chunkFeed()))
+        buffer_ = allocateTextBuffer(capacity_);
+}
+
+// The feed's buffers trade places with the reader's, so they must be alike,
+// with room for what a fill may have pending.
+bool LineReader::takeFeed(ChunkFeed* feed) {
+    if (!feed || feed->room() < aheadRoom_ || feed->bufferSize() < 4 * (maxRead_ + 1))
+        return false;
+    capacity_ = feed->bufferSize();
+    aheadRoom_ = feed->room();
+    buffer_ = allocateTextBuffer(capacity_);
+    feed_ = feed;
+    return true;
+}
 
 void LineReader::readAhead() {
     // With one usable processor the two threads would only take turns.
-    if (ahead_ || end_ != 0 || atEnd_ || aheadRoom_ >= capacity_ || usableCores() < 2)
+    if (feed_ || end_ != 0 || atEnd_ || aheadRoom_ >= capacity_ || usableCores() < 2)
         return;
     try {
         ahead_ = std::make_unique<ReadAhead>(source_, capacity_, capacity_ - aheadRoom_);
+        feed_ = ahead_.get();
     } catch (const std::exception&) {
         // No thread (or no memory) to spare: read in this thread as ever.
     }
@@ -99,7 +115,7 @@ void LineReader::moveToFront() {
 
 bool LineReader::fill() {
     ++generation_;
-    if (ahead_)
+    if (feed_)
         return fillAhead();
     moveToFront();
     // Nothing is read past a Ctrl-Z, not even to meet a read error there.
@@ -125,19 +141,19 @@ bool LineReader::fillAhead() {
     const std::size_t tail = end_ - pos_;
     if (atEnd_ || leftSize_ != 0 || tail > aheadRoom_)
         return fillFromChunk();
-    const ReadAhead::Chunk chunk = ahead_->wait();
+    const ChunkFeed::Chunk chunk = feed_->wait();
     if (chunk.size == 0) {
         readError_ = chunk.error;
         atEnd_ = true;
         return false;
     }
-    std::unique_ptr<char[]>& other = ahead_->buffer();
+    TextBuffer& other = feed_->buffer();
     std::memcpy(other.get() + aheadRoom_ - tail, buffer_.get() + pos_, tail);
     buffer_.swap(other);
     pos_ = aheadRoom_ - tail;
     end_ = aheadRoom_ + chunk.size;
     checked_ = aheadRoom_;
-    ahead_->next();
+    feed_->next();
     return true;
 }
 
@@ -147,7 +163,7 @@ bool LineReader::fillFromChunk() {
     if (atEnd_ || end_ == capacity_)
         return false;
     if (leftSize_ == 0) {
-        const ReadAhead::Chunk chunk = ahead_->wait();
+        const ChunkFeed::Chunk chunk = feed_->wait();
         if (chunk.size == 0) {
             readError_ = chunk.error;
             atEnd_ = true;
@@ -157,12 +173,12 @@ bool LineReader::fillFromChunk() {
         leftSize_ = chunk.size;
     }
     const std::size_t n = std::min(leftSize_, capacity_ - end_);
-    std::memcpy(buffer_.get() + end_, ahead_->buffer().get() + leftAt_, n);
+    std::memcpy(buffer_.get() + end_, feed_->buffer().get() + leftAt_, n);
     end_ += n;
     leftAt_ += n;
     leftSize_ -= n;
     if (leftSize_ == 0)
-        ahead_->next();
+        feed_->next();
     return true;
 }
 

@@ -27,7 +27,8 @@ inline constexpr std::size_t kReadBufferSize = std::size_t{1} << 18;
 
 class LineReader {
   public:
-    /// Reads from `source`, which must outlive the reader.
+    /// Reads from `source`, which must outlive the reader. Where the source
+    /// hands over whole buffers, the reader's buffer is the size of theirs.
     explicit LineReader(ByteSource& source, std::size_t maxRead = kLogReadMax,
                         std::size_t bufferSize = kReadBufferSize);
     LineReader(const LineReader&) = delete;
@@ -90,7 +91,7 @@ class LineReader {
     ByteSource& source_;
     std::size_t maxRead_;
     std::size_t capacity_;
-    std::unique_ptr<char[]> buffer_;
+    TextBuffer buffer_;
     std::size_t pos_ = 0; // start of the pending bytes
     std::size_t end_ = 0; // end of the buffered bytes
     // No Ctrl-Z before this offset. Looked for lazily, so that the block
@@ -100,10 +101,13 @@ class LineReader {
     std::uint64_t generation_ = 0;
     bool atEnd_ = false;
     bool readError_ = false;
-    // Reading ahead: chunks land `aheadRoom_` bytes into the other buffer,
-    // leaving room in front for the pending bytes to join them.
+    // Reading ahead, or a source whose text is in buffers already: chunks
+    // land `aheadRoom_` bytes into the feed's buffer, leaving room in front
+    // for the pending bytes to join them.
     std::size_t aheadRoom_;
     std::unique_ptr<ReadAhead> ahead_;
+    ChunkFeed* feed_ = nullptr; // ahead_, or the source's own feed
+    bool takeFeed(ChunkFeed* feed);
     std::size_t leftAt_ = 0;   // a chunk only partly taken: the rest's offset
     std::size_t leftSize_ = 0; // and size
 };

@@ -17,10 +17,10 @@ constexpr std::chrono::microseconds kSpinTime{200};
 }
 
 ReadAhead::ReadAhead(ByteSource& source, std::size_t bufferSize, std::size_t chunkSize, int depth)
-    : source_(source), chunkSize_(chunkSize), chunkAt_(bufferSize - chunkSize),
-      slots_(static_cast<std::size_t>(std::max(depth, 1))) {
+    : source_(source), bufferSize_(bufferSize), chunkSize_(chunkSize),
+      chunkAt_(bufferSize - chunkSize), slots_(static_cast<std::size_t>(std::max(depth, 1))) {
     for (Slot& slot : slots_)
-        slot.buffer.reset(new char[bufferSize]);
+        slot.buffer = allocateTextBuffer(bufferSize);
     thread_ = std::thread([this] { run(); });
 }
 
@@ -56,7 +56,7 @@ void ReadAhead::changeReady(int by) {
     changed_.notify_all();
 }
 
-ReadAhead::Chunk ReadAhead::wait() {
+ChunkFeed::Chunk ReadAhead::wait() {
     await([this] { return ready_.load(std::memory_order_acquire) > 0; });
     return slots_[taken_].chunk;
 }

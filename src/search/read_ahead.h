@@ -14,7 +14,7 @@
 
 namespace qv {
 
-class ReadAhead {
+class ReadAhead final : public ChunkFeed {
   public:
     /// Reads chunks of up to `chunkSize` bytes from `source`, each into a
     /// buffer of `bufferSize` bytes at offset bufferSize - chunkSize, up to
@@ -22,26 +22,21 @@ class ReadAhead {
     /// Nothing else may use `source` until destruction.
     ReadAhead(ByteSource& source, std::size_t bufferSize, std::size_t chunkSize, int depth = 3);
     /// Waits for a read under way, then stops the thread.
-    ~ReadAhead();
+    ~ReadAhead() override;
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    struct Chunk {
-        std::size_t size; // 0: the end of the input, or an error
-        bool error;       // the source failed, once `size` is 0
-    };
-    /// Waits for the oldest chunk not yet taken. Its bytes stay in
-    /// `buffer()` until `next` is called.
-    Chunk wait();
-    /// The buffer holding the chunk waited for; the caller may swap it for
-    /// another of the same size before calling `next`.
-    std::unique_ptr<char[]>& buffer() { return slots_[taken_].buffer; }
+    /// Waits for the oldest chunk not yet taken.
+    Chunk wait() override;
+    TextBuffer& buffer() override { return slots_[taken_].buffer; }
     /// Hands that buffer back for a later chunk.
-    void next();
+    void next() override;
+    std::size_t bufferSize() const override { return bufferSize_; }
+    std::size_t room() const override { return chunkAt_; }
 
   private:
     struct Slot {
-        std::unique_ptr<char[]> buffer;
+        TextBuffer buffer;
         Chunk chunk{0, false};
     };
 
@@ -50,6 +45,7 @@ class ReadAhead {
     void changeReady(int by);
 
     ByteSource& source_;
+    std::size_t bufferSize_;
     std::size_t chunkSize_;
     std::size_t chunkAt_;
     // A ring of buffers: the caller takes them in order from `taken_`, the

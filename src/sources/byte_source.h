@@ -2,6 +2,8 @@
 // memory in tests and fuzzing (on every platform, without temporary files).
 #pragma once
 
+#include "platform/text_buffer.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +11,27 @@
 #include <string_view>
 
 namespace qv {
+
+/// Text that comes in whole buffers, handed over rather than copied. Each
+/// chunk's bytes lie at [room(), room() + size) of a buffer of bufferSize()
+/// bytes; the room in front is free for the bytes the reader has not taken.
+class ChunkFeed {
+  public:
+    struct Chunk {
+        std::size_t size; // 0: the end of the input, or an error
+        bool error;       // the source failed, once `size` is 0
+    };
+    virtual ~ChunkFeed() = default;
+    /// Waits for the next chunk. Its bytes stay in `buffer()` until `next`.
+    virtual Chunk wait() = 0;
+    /// The buffer holding that chunk; the caller may swap it for another of
+    /// bufferSize() bytes from allocateTextBuffer before calling `next`.
+    virtual TextBuffer& buffer() = 0;
+    /// Done with the chunk: its buffer (whichever it now is) goes back.
+    virtual void next() = 0;
+    virtual std::size_t bufferSize() const = 0;
+    virtual std::size_t room() const = 0;
+};
 
 class ByteSource {
   public:
@@ -26,6 +49,9 @@ class ByteSource {
     virtual bool peek(char* /*buffer*/, std::size_t /*size*/, std::size_t& /*got*/) {
         return false;
     }
+    /// Where the text is already in whole buffers, the feed that hands them
+    /// over; a reader that takes it reads through it only, never `read`.
+    virtual ChunkFeed* chunkFeed() { return nullptr; }
 };
 
 /// An open stdio file (binary mode); not owned, not closed.

@@ -20,8 +20,9 @@ bool isGzipHead(const char* head, std::size_t size) {
 
 } // namespace
 
-/// What the scan reads: the queue of one lane, in order, then its end.
-class InflateAhead::LaneSource final : public ByteSource {
+/// What the scan reads: the queue of one lane, in order, then its end. A
+/// reader either copies from it or takes its chunks' buffers over whole.
+class InflateAhead::LaneSource final : public ByteSource, public ChunkFeed {
   public:
     LaneSource(InflateAhead& owner, std::size_t index) : owner_(owner), index_(index) {}
     std::size_t read(char* buffer, std::size_t size) override {
@@ -29,10 +30,24 @@ class InflateAhead::LaneSource final : public ByteSource {
     }
     bool failed() const override { return failed_; }
     std::string errorText() const override { return error_; }
+    ChunkFeed* chunkFeed() override { return this; }
+
+    Chunk wait() override {
+        front_ = owner_.waitForChunk(index_, failed_, error_);
+        return {front_ ? front_->size : 0, failed_};
+    }
+    TextBuffer& buffer() override { return front_->bytes; }
+    void next() override {
+        owner_.chunkTaken(index_);
+        front_ = nullptr;
+    }
+    std::size_t bufferSize() const override { return kChunkBuffer; }
+    std::size_t room() const override { return kChunkRoom; }
 
   private:
     InflateAhead& owner_;
     std::size_t index_;
+    InflateAhead::Chunk* front_ = nullptr; // the chunk waited for
     bool failed_ = false;
     std::string error_;
 };
@@ -92,12 +107,12 @@ void InflateAhead::work() {
 bool InflateAhead::mayQueue(std::size_t index) const {
     if (index == current_ && lanes_[index].chunks.size() < kCurrentReserve)
         return true;
-    return queued_ + kChunkSize <= pool_;
+    return queued_ + kChunkText <= pool_;
 }
 
 InflateAhead::Chunk InflateAhead::freeChunk() {
     if (spare_.empty())
-        return {std::unique_ptr<char[]>(new char[kChunkSize]), 0};
+        return {allocateTextBuffer(kChunkBuffer), 0};
     Chunk chunk = std::move(spare_.back());
     spare_.pop_back();
     chunk.size = 0;
@@ -120,10 +135,11 @@ void InflateAhead::inflateLane(std::size_t index, ByteSource& text) {
             chunk = freeChunk();
         }
         std::size_t n = 0;
-        while (chunk.size < kChunkSize &&
-               (n = text.read(chunk.bytes.get() + chunk.size, kChunkSize - chunk.size)) > 0)
+        char* const into = chunk.bytes.get() + kChunkRoom;
+        while (chunk.size < kChunkText &&
+               (n = text.read(into + chunk.size, kChunkText - chunk.size)) > 0)
             chunk.size += n;
-        const bool end = chunk.size < kChunkSize;
+        const bool end = chunk.size < kChunkText;
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             if (chunk.size > 0 && index >= current_) {
@@ -173,33 +189,43 @@ std::unique_ptr<ByteSource> InflateAhead::take(std::size_t index, FileId id) {
     return std::make_unique<LaneSource>(*this, index);
 }
 
-std::size_t InflateAhead::readChunk(std::size_t index, char* buffer, std::size_t size, bool& failed,
-                                    std::string& error) {
+// Only the scan's thread takes chunks off a lane, and the workers' pushes
+// leave the first one where it is: its bytes are used without the lock.
+InflateAhead::Chunk* InflateAhead::waitForChunk(std::size_t index, bool& failed,
+                                                std::string& error) {
     std::unique_lock<std::mutex> lock(mutex_);
     Lane& lane = lanes_[index];
     changed_.wait(lock, [&] { return !lane.chunks.empty() || lane.state == State::Ended; });
-    if (lane.chunks.empty()) {
-        failed = !lane.error.empty();
-        error = lane.error;
-        return 0;
-    }
-    // Only this thread takes chunks off a lane, and the workers' pushes leave
-    // the first one where it is: its bytes are copied without the lock.
-    const Chunk& front = lane.chunks.front();
-    const std::size_t n = std::min(size, front.size - frontTaken_);
-    const char* from = front.bytes.get() + frontTaken_;
-    lock.unlock();
-    std::memcpy(buffer, from, n);
-    lock.lock();
-    frontTaken_ += n;
-    if (frontTaken_ == lane.chunks.front().size) {
+    if (!lane.chunks.empty())
+        return &lane.chunks.front();
+    failed = !lane.error.empty();
+    error = lane.error;
+    return nullptr;
+}
+
+// The first chunk of the lane is done with; its buffer goes to the spares.
+void InflateAhead::chunkTaken(std::size_t index) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        Lane& lane = lanes_[index];
         queued_ -= lane.chunks.front().size;
         spare_.push_back(std::move(lane.chunks.front()));
         lane.chunks.pop_front();
         frontTaken_ = 0;
-        lock.unlock();
-        changed_.notify_all();
     }
+    changed_.notify_all();
+}
+
+std::size_t InflateAhead::readChunk(std::size_t index, char* buffer, std::size_t size, bool& failed,
+                                    std::string& error) {
+    const Chunk* front = waitForChunk(index, failed, error);
+    if (!front)
+        return 0;
+    const std::size_t n = std::min(size, front->size - frontTaken_);
+    std::memcpy(buffer, front->bytes.get() + kChunkRoom + frontTaken_, n);
+    frontTaken_ += n;
+    if (frontTaken_ == front->size)
+        chunkTaken(index);
     return n;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/text_buffer.h"
 #include "sources/byte_source.h"
 
 #include <condition_variable>
@@ -21,10 +22,15 @@ namespace qv {
 class InflateAhead {
   public:
     /// Inflated text waiting for the scan, over all files: with it, what a
-    /// run holds beyond one file's reading is at most this plus
-    /// kChunkSize and an inflater's input (256 KiB) per thread.
+    /// run holds beyond one file's reading is at most this plus a chunk
+    /// buffer and an inflater's input (256 KiB) per thread.
     static constexpr std::size_t kPoolBytes = std::size_t{128} << 20;
-    static constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+    /// The text of a file is queued in chunks of kChunkText bytes, each
+    /// kChunkRoom into a buffer of a large page, which the scan's reader
+    /// takes over whole (see ChunkFeed).
+    static constexpr std::size_t kChunkBuffer = kLargePageSize;
+    static constexpr std::size_t kChunkRoom = 4096;
+    static constexpr std::size_t kChunkText = kChunkBuffer - kChunkRoom;
 
     /// Inflates the compressed ones of `paths` on `threads` threads; `pool`
     /// bytes of text at most wait for the scan.
@@ -40,7 +46,7 @@ class InflateAhead {
 
   private:
     struct Chunk {
-        std::unique_ptr<char[]> bytes;
+        TextBuffer bytes; // text at kChunkRoom
         std::size_t size = 0;
     };
     enum class State { Waiting, Inflating, Ended, NotTaken };
@@ -58,6 +64,8 @@ class InflateAhead {
     Chunk freeChunk();
     std::size_t readChunk(std::size_t index, char* buffer, std::size_t size, bool& failed,
                           std::string& error);
+    Chunk* waitForChunk(std::size_t index, bool& failed, std::string& error);
+    void chunkTaken(std::size_t index);
     void drop(Lane& lane);
 
     std::vector<std::string> paths_;

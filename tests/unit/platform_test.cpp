@@ -3,6 +3,7 @@
 // POSIX legitimately differ (order and name case of matches), the expectation
 // says which platform it is for.
 #include "platform/platform.h"
+#include "platform/text_buffer.h"
 #include "platform/text_writer.h"
 
 #include <gtest/gtest.h>
@@ -202,6 +203,25 @@ TEST(UsableCores, FollowTheAffinityOfTheProcess) {
     EXPECT_EQ(narrowed, 1);
     EXPECT_EQ(usableCores(), all);
 #endif
+}
+
+// Big buffers are cut out of a larger mapping; every byte must be usable and,
+// on Linux, a buffer must start on a large page for one to back it.
+TEST(TextBuffer, EveryByteOfEverySizeIsUsable) {
+    for (std::size_t size : {std::size_t{1}, kLargePageSize - 1, kLargePageSize,
+                             kLargePageSize + 1, 3 * kLargePageSize + 4096}) {
+        TextBuffer buffer = allocateTextBuffer(size);
+        std::fill(buffer.get(), buffer.get() + size, 'x');
+        EXPECT_EQ(std::count(buffer.get(), buffer.get() + size, 'x'),
+                  static_cast<std::ptrdiff_t>(size));
+#ifdef __linux__
+        if (size >= kLargePageSize) {
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.get()) % kLargePageSize, 0u) << size;
+        }
+#endif
+        TextBuffer other = allocateTextBuffer(size);
+        buffer.swap(other); // as a reader and a feed trade them
+    }
 }
 
 } // namespace

@@ -26,12 +26,12 @@ ALLOWED = {
 FLOORS = set(ALLOWED) | {"frontend"}
 
 # Writable static storage that is there by nature: the search kernels chosen
-# once for this processor, standard output's buffer, and what a signal
+# once for this processor, standard output's and error's buffers, and what a signal
 # handler may touch (a stop flag and a wake-up handle).
 ALLOWED_STATICS = [
     r"qv::\(anonymous namespace\)::chosenKernels",
     r"(guard variable for )?qv::\(anonymous namespace\)::kernelsFor\(qv::SearchPath\)::avx(2|512|512Vbmi)",
-    r"qv::bufferStandardOutput\(\)::buffer",
+    r"qv::bufferStandard(Output|Error)\(\)::buffer",
     r"qv::(\(anonymous namespace\)::)?stopSignals(::\w+)?",
     r"(guard variable for )?qv::(\(anonymous namespace\)::)?signalWake\w*(::\w+)?",
 ]

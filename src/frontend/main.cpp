@@ -8,5 +8,6 @@ int main(int argc, char** argv) {
     qv::reopenClosedStandardStreams();
     qv::bufferStandardOutput();
     qv::Console console(stdout, stderr);
+    console.setErrorsBuffered(qv::bufferStandardError());
     return qv::runProgram(argc, argv, console);
 }

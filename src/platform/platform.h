@@ -107,6 +107,8 @@ std::int64_t regularFileSize(std::FILE* file);
 
 /// True when standard output is a terminal (then it stays line-buffered).
 bool consoleIsTerminal();
+/// True when standard error is a terminal (then it stays unbuffered).
+bool errorsAreTerminal();
 
 /// The processors this process may run on (its affinity, which `taskset`,
 /// a container's CPU set or `start /affinity` narrow), at least 1. Threads

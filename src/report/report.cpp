@@ -54,6 +54,11 @@ void bufferStandardOutput() {
         std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
 }
 
+bool bufferStandardError() {
+    static char buffer[std::size_t{1} << 16];
+    return !errorsAreTerminal() && std::setvbuf(stderr, buffer, _IOFBF, sizeof buffer) == 0;
+}
+
 void Console::write(std::string_view text) {
     if (holding_)
         held_ += text;
@@ -95,12 +100,15 @@ void Console::diagnose(const char* fmt, ...) {
     va_end(args);
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), errors_);
-    std::fflush(errors_);
+    if (!bufferedErrors_)
+        std::fflush(errors_);
 }
 
 void Console::flush() {
     release();
     std::fflush(stream_);
+    if (bufferedErrors_)
+        std::fflush(errors_);
 }
 
 bool Console::failed() const {

@@ -27,6 +27,10 @@ void appendPrintfV(std::string& into, const char* fmt, std::va_list args);
 
 /// Gives standard output a real buffer of its own unless it is a terminal.
 void bufferStandardOutput();
+/// The same for standard error; true when it got one. A run that breaches
+/// a limit on every group writes a diagnostic line per group, and a write
+/// per line cost a third of the run.
+bool bufferStandardError();
 
 /// The console: standard output for the report and standard error for
 /// diagnostics in a run, any streams in tests and fuzzing.
@@ -58,6 +62,10 @@ class Console {
     /// One diagnostic line on the error stream: "quorvex: <text>\n". The
     /// report on the output stream never holds these.
     void diagnose(const char* fmt, ...) QV_PRINTF(2, 3);
+    /// The error stream has a buffer (not a terminal): diagnostic lines wait
+    /// in it until `flush`, a full buffer or the end of the program, as the
+    /// report does, instead of a write each.
+    void setErrorsBuffered(bool buffered) { bufferedErrors_ = buffered; }
 
   private:
     std::FILE* stream_;
@@ -65,6 +73,7 @@ class Console {
     std::string buffer_;
     std::string held_;
     bool holding_ = false;
+    bool bufferedErrors_ = false;
 };
 
 /// A block of rows that goes whole to the console and then whole to a file.

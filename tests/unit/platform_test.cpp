@@ -208,8 +208,8 @@ TEST(UsableCores, FollowTheAffinityOfTheProcess) {
 // Big buffers are cut out of a larger mapping; every byte must be usable and,
 // on Linux, a buffer must start on a large page for one to back it.
 TEST(TextBuffer, EveryByteOfEverySizeIsUsable) {
-    for (std::size_t size : {std::size_t{1}, kLargePageSize - 1, kLargePageSize,
-                             kLargePageSize + 1, 3 * kLargePageSize + 4096}) {
+    for (std::size_t size : {std::size_t{1}, kLargePageSize - 1, kLargePageSize, kLargePageSize + 1,
+                             3 * kLargePageSize + 4096}) {
         TextBuffer buffer = allocateTextBuffer(size);
         std::fill(buffer.get(), buffer.get() + size, 'x');
         EXPECT_EQ(std::count(buffer.get(), buffer.get() + size, 'x'),

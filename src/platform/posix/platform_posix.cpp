@@ -120,6 +120,10 @@ bool consoleIsTerminal() {
     return isatty(STDOUT_FILENO) != 0;
 }
 
+bool errorsAreTerminal() {
+    return isatty(STDERR_FILENO) != 0;
+}
+
 int usableCores() {
 #if defined(__linux__)
     cpu_set_t set;

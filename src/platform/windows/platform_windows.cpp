@@ -199,6 +199,11 @@ bool consoleIsTerminal() {
     return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
+bool errorsAreTerminal() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 std::unique_ptr<FileSearch> findFirstFile(const char* pattern, std::string& firstPath,
                                           std::string* whyNot) {
     const std::string_view full(pattern);

@@ -122,6 +122,35 @@ void ReportBlock::add(const char* fmt, ...) {
     va_end(args);
 }
 
+// Digits from the right; the magnitude is taken unsigned so that the
+// smallest long long has one too.
+ReportBlock& ReportBlock::putNumber(long long value, int width) {
+    char digits[24];
+    char* at = digits + sizeof digits;
+    unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
+                                             : static_cast<unsigned long long>(value);
+    do {
+        *--at = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0)
+        *--at = '-';
+    const std::size_t length = static_cast<std::size_t>(digits + sizeof digits - at);
+    if (width > 0 && length < static_cast<std::size_t>(width))
+        text_.append(static_cast<std::size_t>(width) - length, ' ');
+    text_.append(at, length);
+    return *this;
+}
+
+ReportBlock& ReportBlock::putHex8(std::uint32_t value) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    char digits[8];
+    for (int i = 7; i >= 0; --i, value >>= 4)
+        digits[i] = kHex[value & 0xF];
+    text_.append(digits, sizeof digits);
+    return *this;
+}
+
 void Report::print(const char* fmt, ...) {
     std::va_list args;
     va_start(args, fmt);

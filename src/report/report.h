@@ -6,6 +6,7 @@
 #include "platform/text_writer.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -80,6 +81,15 @@ class Console {
 class ReportBlock {
   public:
     void add(const char* fmt, ...) QV_PRINTF(2, 3);
+    /// Text as it stands, and numbers as printf writes them: `putNumber(v,
+    /// w)` as "%*lld" with width w, `putHex8(v)` as "%08x". For the rows of
+    /// every group, where a printf each cost a tenth of a busy log's scan.
+    ReportBlock& put(std::string_view text) {
+        text_.append(text);
+        return *this;
+    }
+    ReportBlock& putNumber(long long value, int width);
+    ReportBlock& putHex8(std::uint32_t value);
     const std::string& text() const { return text_; }
     void clear() { text_.clear(); }
 

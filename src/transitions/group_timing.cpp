@@ -83,42 +83,42 @@ const char* sniffText(int sniffSeen) {
     return sniffSeen != 0 ? "YES" : "NO";
 }
 
+// "<lead>%8d tc %08x line %8lld<tail>", the time row of a slot.
+void addTimeRow(ReportBlock& block, std::string_view lead, const SlotTime& t,
+                std::string_view tail) {
+    block.put(lead).putNumber(t.fields, 8).put(" tc ").putHex8(t.raw).put(" line ");
+    block.putNumber(t.line, 8).put(tail);
+}
+
 // XFER, RTR1, RBLK (fade only), DONE and DBRTR rows.
 void addSlotRows(ReportBlock& block, const TransitionGroup& group, GroupType type,
                  const Timebase& tb) {
-    SlotTime t = slotTime(group, XFER, tb);
-    block.add("             XFER  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
-    t = slotTime(group, ROUTER_01, tb);
-    block.add("             RTR1  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
-    if (type == GroupType::Fade) {
-        t = slotTime(group, REV_BLK, tb);
-        block.add("             RBLK  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
-    }
-    t = slotTime(group, DONE, tb);
-    block.add("             DONE  Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
-    t = slotTime(group, DEBUG_RTR, tb);
-    block.add("             DBRTR Time is %8d tc %08x line %8lld \n", t.fields, t.raw, t.line);
+    addTimeRow(block, "             XFER  Time is ", slotTime(group, XFER, tb), " \n");
+    addTimeRow(block, "             RTR1  Time is ", slotTime(group, ROUTER_01, tb), " \n");
+    if (type == GroupType::Fade)
+        addTimeRow(block, "             RBLK  Time is ", slotTime(group, REV_BLK, tb), " \n");
+    addTimeRow(block, "             DONE  Time is ", slotTime(group, DONE, tb), " \n");
+    addTimeRow(block, "             DBRTR Time is ", slotTime(group, DEBUG_RTR, tb), " \n");
 }
 
-// The file's running statistics, this group included.
+// The file's running statistics, this group included: "<lead>%8lld         \n".
 void addStatisticsRows(ReportBlock& block, const FileStats& s) {
     const DeltaStat* d = s.delays;
-    block.add("             MIN DELTA     %8lld         \n",
-              static_cast<long long>(d[Rev2Router].min));
-    block.add("             MAX DELTA     %8lld         \n",
-              static_cast<long long>(d[Rev2Router].max));
-    block.add("             MIN DELTA RTR %8lld         \n",
-              static_cast<long long>(d[RtrCmd2Status].min));
-    block.add("             MAX DELTA RTR %8lld         \n",
-              static_cast<long long>(d[RtrCmd2Status].max));
-    block.add("             MIN DELTA MX  %8lld         \n",
-              static_cast<long long>(d[RtrCmd2MX].min));
-    block.add("             MAX DELTA MX  %8lld         \n",
-              static_cast<long long>(d[RtrCmd2MX].max));
+    const auto row = [&block](std::string_view lead, std::int64_t value) {
+        block.put(lead).putNumber(static_cast<long long>(value), 8).put("         \n");
+    };
+    row("             MIN DELTA     ", d[Rev2Router].min);
+    row("             MAX DELTA     ", d[Rev2Router].max);
+    row("             MIN DELTA RTR ", d[RtrCmd2Status].min);
+    row("             MAX DELTA RTR ", d[RtrCmd2Status].max);
+    row("             MIN DELTA MX  ", d[RtrCmd2MX].min);
+    row("             MAX DELTA MX  ", d[RtrCmd2MX].max);
 }
 
+// "             SNIFF STATUS  %8.8s     \n" of YES or NO.
 void addSniffRow(ReportBlock& block, int sniffSeen) {
-    block.add("             SNIFF STATUS  %8.8s     \n", sniffText(sniffSeen));
+    block.put(sniffSeen != 0 ? "             SNIFF STATUS       YES     \n"
+                             : "             SNIFF STATUS        NO     \n");
 }
 
 void printFadeReport(TransitionAnalysis& analysis, std::int64_t groupNumber, int sniffSeen) {
@@ -126,8 +126,8 @@ void printFadeReport(TransitionAnalysis& analysis, std::int64_t groupNumber, int
     block.clear();
     const Timebase& tb = analysis.options.timebase;
     const SlotTime start = slotTime(analysis.transitionGroup, START, tb);
-    block.add("GRP %8lld START Time is %8d tc %08x line %8lld\n",
-              static_cast<long long>(groupNumber), start.fields, start.raw, start.line);
+    block.put("GRP ").putNumber(static_cast<long long>(groupNumber), 8);
+    addTimeRow(block, " START Time is ", start, "\n");
     addSlotRows(block, analysis.transitionGroup, GroupType::Fade, tb);
     addStatisticsRows(block, analysis.fileStats);
     addSniffRow(block, sniffSeen);
@@ -141,8 +141,8 @@ void printMixReport(TransitionAnalysis& analysis, std::int64_t groupNumber, int 
     block.clear();
     const Timebase& tb = analysis.options.timebase;
     const SlotTime opening = slotTime(analysis.transitionGroup, XFER, tb);
-    block.add("MIX GRP %4lld START Time is %8d tc %08x line %8lld\n",
-              static_cast<long long>(groupNumber), opening.fields, opening.raw, opening.line);
+    block.put("MIX GRP ").putNumber(static_cast<long long>(groupNumber), 4);
+    addTimeRow(block, " START Time is ", opening, "\n");
     addSlotRows(block, analysis.transitionGroup, GroupType::Mix, tb);
     addStatisticsRows(block, analysis.fileStats);
     ReportBlock& sniffRow = analysis.sniffRow;

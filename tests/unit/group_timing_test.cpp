@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace qv {
 namespace {
@@ -15,6 +18,30 @@ GroupSlot slotWithColumn(const std::string& column) {
     const std::string line = std::string(kTimecodeColumn, '.') + column;
     slot.store(line, 1);
     return slot;
+}
+
+// The group rows are written without printf; every number must come out as
+// printf writes it, signs, widths and extremes included.
+TEST(ReportBlock, NumbersAsPrintfWritesThem) {
+    std::mt19937_64 rng(5);
+    std::vector<long long> values = {0,       1,        -1,        9,        -9,
+                                     10,      99999999, 100000000, -9999999, -10000000,
+                                     INT_MAX, INT_MIN,  LLONG_MAX, LLONG_MIN};
+    for (int i = 0; i < 2000; ++i)
+        values.push_back(static_cast<long long>(rng()) >> (rng() % 64));
+    char expected[64];
+    for (long long value : values)
+        for (int width : {0, 4, 8}) {
+            ReportBlock block;
+            block.put("[").putNumber(value, width).put("]");
+            std::snprintf(expected, sizeof expected, "[%*lld]", width, value);
+            EXPECT_EQ(block.text(), expected) << value << " width " << width;
+            const auto raw = static_cast<std::uint32_t>(value);
+            ReportBlock hex;
+            hex.putHex8(raw);
+            std::snprintf(expected, sizeof expected, "%08x", raw);
+            EXPECT_EQ(hex.text(), expected) << raw;
+        }
 }
 
 TEST(GroupTiming, ReadsTimecodeColumnAsBase16) {

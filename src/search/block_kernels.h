@@ -32,10 +32,12 @@ struct Mark {
     char second;
 };
 
-/// Bytes of the first `kPrefixBytes` positions of the needles, for kernels
-/// that look them up in tables: bit k of `prefix[j][b & 0x7F]` is set when
-/// needle k has byte b at position j, or is shorter than j + 1. A byte and
-/// the byte 0x80 above it share an entry, which only adds candidates.
+/// Bytes of `kPrefixBytes` positions of the needles, for kernels that look
+/// them up in tables: bit k of `prefix[j][b & 0x7F]` is set when needle k
+/// has byte b at position `prefixAt[j]`, or is shorter than prefixAt[j] + 1.
+/// A byte and the byte 0x80 above it share an entry, which only adds
+/// candidates. The positions are 0, 1 and the last of the shortest needle:
+/// bytes far apart tell more than neighbours, which in words go together.
 inline constexpr std::size_t kPrefixBytes = 3;
 
 struct Needles {
@@ -45,6 +47,7 @@ struct Needles {
     int markCount;
     std::size_t maxOffset; // largest offset of a mark
     alignas(64) unsigned char prefix[kPrefixBytes][128];
+    std::size_t prefixAt[kPrefixBytes]; // rising; the last is the largest
 };
 
 /// Reads of the complete lines met so far, and where the line that is not

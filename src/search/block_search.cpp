@@ -52,14 +52,26 @@ kernels::Mark markOf(std::string_view text) {
 
 static_assert(kernels::kMaxNeedles <= 8, "a needle is one bit of a table byte");
 
-// Enters the first bytes of needle `k` in the lookup tables; past its end
-// any byte will do.
+// Positions 0, 1 and the shortest text's last (2 where it is shorter).
+void choosePrefixPositions(kernels::Needles& needles, std::span<const std::string_view> texts) {
+    std::size_t shortest = kLogReadMax;
+    for (std::string_view text : texts)
+        shortest = std::min(shortest, text.size());
+    static_assert(kernels::kPrefixBytes == 3);
+    needles.prefixAt[0] = 0;
+    needles.prefixAt[1] = 1;
+    needles.prefixAt[2] = std::max<std::size_t>(shortest, 3) - 1;
+}
+
+// Enters the bytes of needle `k` at the table positions in the lookup
+// tables; past its end any byte will do.
 void addPrefix(kernels::Needles& needles, int k, std::string_view text) {
     const auto bit = static_cast<unsigned char>(1u << k);
     for (std::size_t j = 0; j < kernels::kPrefixBytes; ++j) {
         unsigned char* table = needles.prefix[j];
-        if (j < text.size()) {
-            table[static_cast<unsigned char>(text[j]) & 0x7F] |= bit;
+        const std::size_t at = needles.prefixAt[j];
+        if (at < text.size()) {
+            table[static_cast<unsigned char>(text[at]) & 0x7F] |= bit;
         } else {
             for (std::size_t b = 0; b < 128; ++b)
                 table[b] |= bit;
@@ -193,6 +205,7 @@ NeedleSet::NeedleSet(std::span<const std::string_view> texts) : texts_(texts.beg
     }
     if (!searchable_)
         return;
+    choosePrefixPositions(needles_, texts);
     for (std::string_view text : texts) {
         addPrefix(needles_, needles_.count, text);
         needles_.items[needles_.count++] = {text.data(), text.size()};

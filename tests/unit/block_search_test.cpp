@@ -243,6 +243,16 @@ TEST(ReadFilter, BytesThatShareATableEntryAndShortTexts) {
                                  77, 200);
 }
 
+// The third table looks at the last byte of the set's shortest text: texts
+// that differ only there, and sets of long texts (up to a whole read), whose
+// lookups reach far past each position, near every buffer end.
+TEST(ReadFilter, TextsThatDifferAtTheirEndAndLongTexts) {
+    expectSameAsReadingEveryLine({"dst 0130", "dst 0139", "dst 013", "WQVX", "WQVY",
+                                  std::string(120, 'L') + "end", std::string(248, 'q') + "Z",
+                                  std::string(249, 'q')},
+                                 31, 300);
+}
+
 // Bytes in random chunks up to a line end; a request past them is where a
 // followed log would wait. It notes how many reads were handed out by then.
 class GatedSource final : public ByteSource {

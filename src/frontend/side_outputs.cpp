@@ -207,39 +207,27 @@ void SideOutputs::open(bool replacedWhole) {
 }
 
 void SideOutputs::attach(GroupLog& groupLog) {
-    for (const auto& output : open_)
-        if (output)
-            output->attach(groupLog);
+    forEachOpen([&](SideOutput& output) { output.attach(groupLog); });
 }
 
 void SideOutputs::beginLog() {
-    for (const auto& output : open_)
-        if (output)
-            output->beginLog();
+    forEachOpen([](SideOutput& output) { output.beginLog(); });
 }
 
 void SideOutputs::progress(std::int64_t fileLines, std::int64_t found) {
-    for (const auto& output : open_)
-        if (output)
-            output->progress(fileLines, found);
+    forEachOpen([&](SideOutput& output) { output.progress(fileLines, found); });
 }
 
 void SideOutputs::endLog() {
-    for (const auto& output : open_)
-        if (output)
-            output->endLog();
+    forEachOpen([](SideOutput& output) { output.endLog(); });
 }
 
 void SideOutputs::flush() {
-    for (const auto& output : open_)
-        if (output)
-            output->flush();
+    forEachOpen([](SideOutput& output) { output.flush(); });
 }
 
 void SideOutputs::tick(std::chrono::system_clock::time_point now) {
-    for (const auto& output : open_)
-        if (output)
-            output->tick(now);
+    forEachOpen([&](SideOutput& output) { output.tick(now); });
 }
 
 void SideOutputs::finish() {

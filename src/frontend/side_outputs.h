@@ -136,6 +136,11 @@ class SideOutputs {
 
   private:
     void open(bool replacedWhole);
+    template <class Action> void forEachOpen(Action action) {
+        for (const auto& output : open_)
+            if (output)
+                action(*output);
+    }
 
     const RunSettings& settings_;
     Console& console_;

@@ -38,6 +38,10 @@ struct Mark {
 /// A byte and the byte 0x80 above it share an entry, which only adds
 /// candidates. The positions are 0, 1 and the last of the shortest needle:
 /// bytes far apart tell more than neighbours, which in words go together.
+/// The same bytes split in nibbles serve kernels that look up 16 entries at
+/// a time: bit k of `lowNibble[j][b & 0xF]` and of `highNibble[j][b >> 4]`
+/// are both set exactly when byte b would set it in `prefix[j]`, without
+/// the sharing (a needle has one byte at each position).
 inline constexpr std::size_t kPrefixBytes = 3;
 
 struct Needles {
@@ -47,6 +51,8 @@ struct Needles {
     int markCount;
     std::size_t maxOffset; // largest offset of a mark
     alignas(64) unsigned char prefix[kPrefixBytes][128];
+    alignas(16) unsigned char lowNibble[kPrefixBytes][16];
+    alignas(16) unsigned char highNibble[kPrefixBytes][16];
     std::size_t prefixAt[kPrefixBytes]; // rising; the last is the largest
 };
 

@@ -30,10 +30,26 @@ struct Avx2 {
     static Mask eq(Vec a, Vec b) { return _mm256_cmpeq_epi8(a, b); }
     static Mask both(Mask a, Mask b) { return _mm256_and_si256(a, b); }
     static Mask either(Mask a, Mask b) { return _mm256_or_si256(a, b); }
-    static bool any(Mask m) { return _mm256_testz_si256(m, m) == 0; }
+    // Only the top bit of each byte of a mask counts: anyBit sets no other.
+    static bool any(Mask m) { return _mm256_movemask_epi8(m) != 0; }
     static std::uint64_t bits(Mask v) {
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
     }
+
+    // Byte shuffles look up 16 entries in each 128-bit half.
+    static constexpr bool kNibbleLookup = true;
+    static Vec table16(const unsigned char* table) {
+        return _mm256_broadcastsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(table)));
+    }
+    static Vec lookup16(Vec table, Vec index) { return _mm256_shuffle_epi8(table, index); }
+    static Vec lowNibbles(Vec bytes) { return _mm256_and_si256(bytes, splat(0x0F)); }
+    static Vec highNibbles(Vec bytes) {
+        return _mm256_and_si256(_mm256_srli_epi16(bytes, 4), splat(0x0F));
+    }
+    static Vec allBits(Vec a, Vec b) { return _mm256_and_si256(a, b); }
+    /// The top bit of byte i: byte i of `v` is not zero (one saturating add).
+    static Mask anyBit(Vec v) { return _mm256_adds_epu8(v, splat(0x7F)); }
 };
 
 #include "search/block_kernels.inc"

@@ -71,10 +71,17 @@ void addPrefix(kernels::Needles& needles, int k, std::string_view text) {
         unsigned char* table = needles.prefix[j];
         const std::size_t at = needles.prefixAt[j];
         if (at < text.size()) {
-            table[static_cast<unsigned char>(text[at]) & 0x7F] |= bit;
+            const auto byte = static_cast<unsigned char>(text[at]);
+            table[byte & 0x7F] |= bit;
+            needles.lowNibble[j][byte & 0xF] |= bit;
+            needles.highNibble[j][byte >> 4] |= bit;
         } else {
             for (std::size_t b = 0; b < 128; ++b)
                 table[b] |= bit;
+            for (std::size_t n = 0; n < 16; ++n) {
+                needles.lowNibble[j][n] |= bit;
+                needles.highNibble[j][n] |= bit;
+            }
         }
     }
 }

@@ -253,6 +253,15 @@ TEST(ReadFilter, TextsThatDifferAtTheirEndAndLongTexts) {
                                  31, 300);
 }
 
+// Many texts are looked up by the halves of their bytes: texts made of the
+// same few bytes ('A' 0x41, 'B' 0x42, 'Q' 0x51, 'R' 0x52) in other orders,
+// so that each half of a byte is in some text where the other half is not.
+TEST(ReadFilter, TextsThatShareHalvesOfTheirBytes) {
+    expectSameAsReadingEveryLine(
+        {"AR-x1", "QB-x1", "BQ-y1", "RA-y1", "QR-x1", "BA-y1", "AB-x1", "RQ-y1", "\xC1R-\xB2"}, 5,
+        300);
+}
+
 // Bytes in random chunks up to a line end; a request past them is where a
 // followed log would wait. It notes how many reads were handed out by then.
 class GatedSource final : public ByteSource {

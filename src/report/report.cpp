@@ -124,7 +124,7 @@ void ReportBlock::add(const char* fmt, ...) {
 
 // Digits from the right; the magnitude is taken unsigned so that the
 // smallest long long has one too.
-ReportBlock& ReportBlock::putNumber(long long value, int width) {
+void appendPadded(std::string& into, long long value, int width) {
     char digits[24];
     char* at = digits + sizeof digits;
     unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
@@ -137,8 +137,12 @@ ReportBlock& ReportBlock::putNumber(long long value, int width) {
         *--at = '-';
     const std::size_t length = static_cast<std::size_t>(digits + sizeof digits - at);
     if (width > 0 && length < static_cast<std::size_t>(width))
-        text_.append(static_cast<std::size_t>(width) - length, ' ');
-    text_.append(at, length);
+        into.append(static_cast<std::size_t>(width) - length, ' ');
+    into.append(at, length);
+}
+
+ReportBlock& ReportBlock::putNumber(long long value, int width) {
+    appendPadded(text_, value, width);
     return *this;
 }
 

@@ -25,6 +25,9 @@ namespace qv {
 /// Appends printf-style text to `into`.
 void appendPrintf(std::string& into, const char* fmt, ...) QV_PRINTF(2, 3);
 void appendPrintfV(std::string& into, const char* fmt, std::va_list args);
+/// Appends `value` as printf's "%*lld" writes it with width `width`, without
+/// printf: for rows written per line found, where a printf each shows.
+void appendPadded(std::string& into, long long value, int width);
 
 /// Gives standard output a real buffer of its own unless it is a terminal.
 void bufferStandardOutput();

@@ -25,6 +25,7 @@ void scanCommandErrors(LineReader& logFile, Report& report, const LineScanOption
     constexpr std::string_view kMarker = "CMD-ERROR on TC";
     const NeedleSet marker{kMarker};
     ReadFilter reads(logFile, lineCount);
+    ReportBlock row; // reused: a line per error
     std::string_view line;
     while (reads.next(line, marker)) {
         ++errorCount;
@@ -33,9 +34,11 @@ void scanCommandErrors(LineReader& logFile, Report& report, const LineScanOption
         const std::int32_t delta = readDelta(line);
         deltaSum += delta;
         deltaSumReal = deltaSumReal + static_cast<float>(delta);
-        if (options.summaryMode == 0)
-            report.print("Delta was %8lld frames\n",
-                         static_cast<long long>(options.timebase.framesOf(delta)));
+        if (options.summaryMode == 0) {
+            row.clear();
+            row.put("Delta was ").putNumber(options.timebase.framesOf(delta), 8).put(" frames\n");
+            report.emit(row);
+        }
     }
     report.print("total command errors is %8lld\n", static_cast<long long>(errorCount));
     if (errorCount == 0)

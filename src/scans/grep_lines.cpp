@@ -25,7 +25,8 @@ void grepLines(LineReader& logFile, Report& report, const LineScanOptions& optio
             ++*options.found;
         // "%7d %s": no newline added, the read's own newline (if any) ends the row.
         row.clear();
-        appendPrintf(row, "%7lld ", static_cast<long long>(lineCount));
+        appendPadded(row, lineCount, 7);
+        row += ' ';
         row.append(line);
         if (!options.grepQuiet)
             console.write(row);
